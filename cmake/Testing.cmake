@@ -8,5 +8,5 @@ function(zoma_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "ZOMA_UI=none")
+                       PROPERTIES ENVIRONMENT "ZOMA_UI=none;ZOMA_PREFIX=${CMAKE_BINARY_DIR}/test-prefix")
 endfunction()
