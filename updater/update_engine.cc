@@ -1,0 +1,179 @@
+// The update session: the thread, the session flags and the walk over the channel
+// table with its retries.
+#include "updater/update_engine.h"
+
+#include <strings.h>
+
+#include <algorithm>
+
+namespace zoma {
+namespace {
+
+std::atomic<UpdateEngine*> active_engine{nullptr};
+
+std::string WithoutLineEnds(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+UpdateEngine::UpdateEngine(SystemServices& system, UpdateLog& log) : system_(system), log_(log) {
+  active_engine = this;
+}
+
+UpdateEngine::~UpdateEngine() {
+  JoinThread();
+  UpdateEngine* self = this;
+  active_engine.compare_exchange_strong(self, nullptr);
+}
+
+UpdateEngine* UpdateEngine::Active() { return active_engine; }
+
+void UpdateEngine::StartSession(const std::string& name) {
+  if (ready_ != 1) return;
+  ready_ = 0;
+  session_name_ = name;
+  if (strncasecmp(name.c_str(), "Game", 4) != 0) game_index_ = 0;
+  // A thread whose pass was finished early (Enter) may still be running: it ends first.
+  JoinThread();
+  thread_ = std::thread([this] { ThreadBody(); });
+}
+
+void UpdateEngine::StartGameUpdate(int index) {
+  game_index_ = index;
+  StartSession("Games/" + std::to_string(index));
+}
+
+void UpdateEngine::JoinThread() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void UpdateEngine::MarkSucceeded() {
+  succeeded_ = 1;
+  failed_ = 0;
+}
+
+void UpdateEngine::MarkFailed() {
+  succeeded_ = 0;
+  failed_ = 1;
+}
+
+void UpdateEngine::FinishNow() {
+  succeeded_ = 1;
+  ready_ = 1;
+}
+
+void UpdateEngine::SetRetryPause(int first_ms, int cap_ms) {
+  retry_pause_first_ms_ = first_ms;
+  retry_pause_cap_ms_ = cap_ms;
+}
+
+std::string UpdateEngine::UserAgent() { return "UpdateLibrary/0.96"; }
+
+void UpdateEngine::SessionEnded() { MarkSucceeded(); }
+
+void UpdateEngine::ReportProgress(int percent) {
+  if (display_) display_->Progress(percent);
+}
+
+void UpdateEngine::StatusLine1(const std::string& text) {
+  std::string line = WithoutLineEnds(text);
+  if (line.empty() || line == " ") return;
+  // Accepted; the progress window has no line for it.
+}
+
+void UpdateEngine::StatusLine2(const std::string& text) { StatusLine1(text); }
+
+void UpdateEngine::Error(const std::string& text) {
+  if (display_) display_->Error(WithoutLineEnds(text));
+}
+
+void UpdateEngine::Status(const std::string& text) {
+  if (display_) display_->Status(WithoutLineEnds(text));
+}
+
+std::string UpdateEngine::TimeRemainingText(int percent) {
+  return display_ ? display_->TimeRemainingText(percent) : std::string();
+}
+
+bool UpdateEngine::DiskSpaceCheck(std::uint32_t bytes_needed) {
+  return display_ ? display_->DiskSpaceCheck(bytes_needed) : true;
+}
+
+// The flags are written before ready, which the UI thread polls first.
+void UpdateEngine::EndSession(bool succeeded, bool failed) {
+  succeeded_ = succeeded ? 1 : 0;
+  failed_ = failed ? 1 : 0;
+  ready_ = 1;
+  SessionEnded();
+}
+
+void UpdateEngine::ThreadBody() {
+  SelectServerAndChannels();
+  std::optional<std::string> directory = InstallationDirectory();
+  if (!directory) {
+    StatusLine1("Update Complete: Unnecessary for this game.");
+    EndSession(true, false);
+    return;
+  }
+  if (directory->empty()) {
+    Error(
+        "Game not installed.  Please ensure the game has been installed on your system before "
+        "starting the ZOMA Software.");
+    EndSession(false, true);
+    return;
+  }
+  RunSession(*directory);
+}
+
+void UpdateEngine::RunSession(const std::string& directory) {
+  ready_ = 0;
+  succeeded_ = 0;
+  failed_ = 0;
+  stopped_ = 0;
+  connected_ = 0;
+  self_file_staged_ = 0;
+  SessionBegins();
+  installation_directory_ = directory;
+  if (!system_.CreateDirectoryTree(directory)) {
+    // Neither succeeded nor failed: the UI thread reports it as a failed pass.
+    ready_ = 1;
+    SessionEnded();
+    return;
+  }
+  for (const ChannelEntry& entry : std::vector<ChannelEntry>(channels_)) {
+    for (int attempt = 0;; ++attempt) {
+      channel_ = entry;
+      connected_ = 0;
+      transferring_ = false;
+      first_transfer_seen_ = false;
+      bool ran = RunChannel();
+      // A stop by the user ends the session whatever the channel answered; retrying
+      // would only meet refusals until the end of time.
+      if (Stopped() || (!ran && Connected())) {
+        EndSession(false, true);
+        return;
+      }
+      if (ran && Connected()) break;
+      Status("Retrying channel...");
+      Log("Retrying channel: " + entry.name + "...");
+      PauseBeforeRetry(attempt);
+    }
+    ReportProgress(entry.progress_start + entry.progress_span);
+  }
+  EndSession(true, false);
+}
+
+// A server that cannot be reached is not asked again at once: the pause grows with each
+// attempt up to the cap, and ends early when the user stops.
+void UpdateEngine::PauseBeforeRetry(int attempt) {
+  long long pause = retry_pause_first_ms_;
+  for (int i = 0; i < attempt && pause < retry_pause_cap_ms_; ++i) pause *= 2;
+  pause = std::min<long long>(pause, retry_pause_cap_ms_);
+  constexpr int kSliceMs = 50;
+  for (long long waited = 0; waited < pause && !Stopped(); waited += kSliceMs)
+    system_.Sleep(static_cast<int>(std::min<long long>(kSliceMs, pause - waited)));
+}
+
+}  // namespace zoma

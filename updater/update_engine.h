@@ -1,0 +1,191 @@
+// The update engine: one update session at a time on a thread of its own, bringing
+// every channel of the chosen table up to date through the update library, with the
+// session flags that the UI thread polls. ClientUpdater (client_updater.h) supplies the
+// installation's answers; the event callback (update_events.cc) reports back here.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "updater/update_library.h"
+#include "updater/update_log.h"
+#include "updater/update_sources.h"
+
+namespace zoma {
+
+/// What a session shows; the progress window implements it. Every call may come from
+/// the update thread.
+class SessionDisplay {
+ public:
+  virtual ~SessionDisplay() = default;
+  virtual void Status(const std::string& text) = 0;
+  virtual void Progress(int percent) = 0;
+  /// The "Update Error" box.
+  virtual void Error(const std::string& text) = 0;
+  virtual std::string TimeRemainingText(int percent) = 0;
+  /// True to go on with an update of `bytes_needed` bytes, false to stop.
+  virtual bool DiskSpaceCheck(std::uint32_t bytes_needed) = 0;
+};
+
+/// The library operation in progress; the event callback reads messages by it.
+enum class Phase : std::uint32_t {
+  kUpdate = 0,
+  kUndo = 1,
+  kClean = 2,
+  kNone = 3,
+  kVerify = 4,
+  kPrepare = 5,
+  kAvailability = 6,
+};
+
+class UpdateEngine {
+ public:
+  UpdateEngine(SystemServices& system, UpdateLog& log);
+  virtual ~UpdateEngine();
+  UpdateEngine(const UpdateEngine&) = delete;
+  UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+  /// The engine the library's callbacks report to (the one created last).
+  static UpdateEngine* Active();
+
+  void SetLibrary(const UpdateLibrary* library) { library_ = library; }
+  /// May be null: nothing is shown then.
+  void SetDisplay(SessionDisplay* display) { display_ = display; }
+
+  // Starting sessions (UI thread).
+  /// Does nothing unless ready; otherwise clears ready and runs the session on the
+  /// update thread.
+  void StartSession(const std::string& name);
+  void StartGameUpdate(int index);
+  /// Waits for the update thread to end.
+  void JoinThread();
+
+  // Session flags, each a single 32-bit word.
+  bool Busy() const { return ready_ == 0; }
+  bool Succeeded() const { return succeeded_ != 0; }
+  bool Failed() const { return failed_ != 0; }
+  bool Stopped() const { return stopped_ != 0; }
+  bool Connected() const { return connected_ != 0; }
+  bool SelfFileStaged() const { return self_file_staged_ != 0; }
+  Phase CurrentPhase() const { return static_cast<Phase>(phase_.load()); }
+  void MarkStopped() { stopped_ = 1; }
+  void MarkSucceeded();
+  void MarkFailed();
+  void SetFailed(bool failed) { failed_ = failed ? 1 : 0; }
+  /// Enter on the progress window: the pass counts as done from now on.
+  void FinishNow();
+  void SetForceUpdate(bool force) { force_update_ = force ? 1 : 0; }
+
+  std::uint32_t UpdateSize() const { return update_size_; }
+  /// The retry pauses: the first, doubled per attempt up to the cap (milliseconds).
+  void SetRetryPause(int first_ms, int cap_ms);
+
+  // Installation-specific answers.
+  virtual std::string UserAgent();
+  virtual std::string ClientName() { return {}; }
+  virtual std::optional<std::string> Password() { return std::nullopt; }
+  /// Fills server_ and channels_.
+  virtual void SelectServerAndChannels() {}
+  /// None: nothing to update; empty: not installed.
+  virtual std::optional<std::string> InstallationDirectory() { return std::nullopt; }
+  /// The request-log lines; nullopt when they cannot be made.
+  virtual std::optional<std::vector<std::string>> RequestLog() {
+    return std::vector<std::string>{};
+  }
+  virtual bool IsUpdaterFile(const std::string& /*name*/) { return false; }
+  virtual bool StageUpdaterFile(const std::string& /*name*/, const std::string& /*holding_path*/) {
+    return false;
+  }
+  /// Starts the Alternate copy and ends the process; returns only when it failed.
+  virtual void Chain() {}
+  virtual void RegisterLogonEntry(const std::string& /*name*/) {}
+  virtual void CloseRegistryHandles() {}
+
+  // Notifications.
+  virtual void SessionBegins() {}
+  virtual void SessionEnded();
+  virtual void TransferStarted() { transferring_ = true; }
+
+  // Display: each ignores a missing window.
+  virtual void ReportProgress(int percent);
+  virtual void StatusLine1(const std::string& text);
+  virtual void StatusLine2(const std::string& text);
+  virtual void Error(const std::string& text);
+  virtual void Status(const std::string& text);
+  std::string TimeRemainingText(int percent);
+  bool DiskSpaceCheck(std::uint32_t bytes_needed);
+
+  void Log(const std::string& text) { log_.Write(text); }
+
+  /// The library's event callback, for the active engine.
+  int HandleEvent(std::uint16_t code, const char* text);
+
+  // For the event callback and the client updater.
+  const ChannelEntry& CurrentChannel() const { return channel_; }
+  const std::string& TargetDirectory() const { return target_directory_; }
+  const std::string& Server() const { return server_; }
+  const std::vector<ChannelEntry>& Channels() const { return channels_; }
+
+ protected:
+  /// The thread body: server and table, installation directory, then the channels.
+  void ThreadBody();
+  void RunSession(const std::string& directory);
+  /// One attempt at one channel; false when the request log or the preparation failed.
+  bool RunChannel();
+  void RemoveChannelFiles();
+  void EndSession(bool succeeded, bool failed);
+  bool SendRequestLog();
+  void PauseBeforeRetry(int attempt);
+
+  // Event handling (update_events.cc).
+  int HandleErrorEvent(std::uint16_t code, const char* text, bool* handled);
+  int HandleUpdateEvent(std::uint16_t code, const char* text);
+  void HandleOperationEvent(std::uint16_t code, const char* text);
+  int InstallFile(const char* text);
+  void HandlePercent(const char* text);
+
+  SystemServices& system_;
+  UpdateLog& log_;
+  const UpdateLibrary* library_ = nullptr;
+  SessionDisplay* display_ = nullptr;
+
+  std::atomic<std::uint32_t> ready_{1};
+  std::atomic<std::uint32_t> succeeded_{0};
+  std::atomic<std::uint32_t> failed_{0};
+  std::atomic<std::uint32_t> stopped_{0};
+  std::atomic<std::uint32_t> connected_{0};
+  std::atomic<std::uint32_t> self_file_staged_{0};
+  std::atomic<std::uint32_t> force_update_{0};
+  std::atomic<std::uint32_t> phase_{static_cast<std::uint32_t>(Phase::kNone)};
+  static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+
+  std::string session_name_;
+  int game_index_ = 0;
+  std::thread thread_;
+  int retry_pause_first_ms_ = 500;
+  int retry_pause_cap_ms_ = 4000;
+
+  // Chosen per session.
+  std::string server_;
+  std::vector<ChannelEntry> channels_;
+
+  std::string installation_directory_;
+
+  // Per channel.
+  ChannelEntry channel_{};
+  std::string target_directory_;
+  MrbHandle handle_ = nullptr;
+  std::uint32_t update_size_ = 0;
+
+  // Event state, kept for the whole process.
+  bool transferring_ = false;
+  bool first_transfer_seen_ = false;
+  int last_logged_percent_ = 1000;
+  unsigned percent_events_ = 0;
+};
+
+}  // namespace zoma
