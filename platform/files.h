@@ -132,7 +132,7 @@ class FindHandle {
  private:
   friend FindHandle FindFirstFile(const std::string& pattern, FindData* data);
   friend bool FindNextFile(FindHandle& handle, FindData* data);
-  friend void FindClose(FindHandle& handle);
+  friend bool FindClose(FindHandle& handle);
 
   bool valid_ = false;
   std::string host_dir_;
@@ -148,7 +148,8 @@ class FindHandle {
 FindHandle FindFirstFile(const std::string& pattern, FindData* data);
 // FindNextFileA: false and kErrorNoMoreFiles after the last entry.
 bool FindNextFile(FindHandle& handle, FindData* data);
-void FindClose(FindHandle& handle);
+// FindClose: false and kErrorInvalidHandle for a handle that is not open.
+bool FindClose(FindHandle& handle);
 
 // True when a Windows wildcard ("*", "?"; "*.*" = all) matches the name, ignoring case.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);
@@ -160,7 +161,7 @@ std::string GetTempPath(Status* status = nullptr);
 // the buffer is too small; buffer untouched then.
 std::uint32_t GetTempPath(std::uint32_t size, char* buffer);
 
-// GetTempFileNameA: "<dir>\<prefix><hex>.TMP" with at most three prefix characters. With
+// GetTempFileNameA: "<dir>\<prefix><HEX>.tmp" with at most three prefix characters. With
 // unique 0 a free number is chosen and the file is created empty; otherwise the name is
 // only built. Returns the number used (0 on failure).
 std::uint32_t GetTempFileName(const std::string& dir, const std::string& prefix,

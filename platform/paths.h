@@ -26,8 +26,8 @@ std::string DriveRoot(char letter);
 // Windows path -> host path of an existing file or of one about to be created: every
 // component but the last must exist (resolved case-insensitively, or by its short name);
 // the last is resolved when it exists and otherwise kept as spelt. Fails with
-// kErrorBadNetpath, kErrorInvalidName, kErrorFilenameExcedRange, kErrorInvalidDrive or
-// kErrorPathNotFound.
+// kErrorBadNetpath, kErrorInvalidName, kErrorFilenameExcedRange or kErrorPathNotFound
+// (a missing directory, or a drive letter the drive map does not hold).
 std::string ToHostPath(const std::string& windows_path, Status* status = nullptr);
 
 // Like ToHostPath, but missing directories along the way are kept as spelt too (for paths
@@ -52,7 +52,8 @@ std::string GetFullPathName(const std::string& path, Status* status = nullptr);
 std::uint32_t GetFullPathName(const char* path, std::uint32_t size, char* buffer, char** file_part);
 
 // _fullpath: the full path in buffer (size bytes, terminator included), or null when it
-// does not fit or cannot be built. An empty or null path gives the current directory.
+// does not fit or cannot be built. An empty or null path gives the current directory. A
+// null buffer gives a malloc'ed result that the caller frees.
 char* FullPath(char* buffer, const char* path, std::size_t size);
 
 // Every component of an existing path replaced by its short (long) name. The result is a

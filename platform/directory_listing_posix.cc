@@ -1,0 +1,34 @@
+// Reading a host directory with the short names the Windows view gives its entries.
+#include <dirent.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/short_names.h"
+
+namespace platform {
+
+bool ListDirectory(const std::string& host_dir, std::vector<DirectoryName>* entries) {
+  entries->clear();
+  DIR* dir = opendir(host_dir.c_str());
+  if (!dir) return false;
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+      names.emplace_back(entry->d_name);
+  }
+  int read_error = errno;
+  closedir(dir);
+  if (read_error != 0) {
+    errno = read_error;
+    return false;
+  }
+  std::vector<std::string> short_names = GenerateShortNames(names);
+  entries->reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i)
+    entries->push_back({std::move(names[i]), std::move(short_names[i])});
+  return true;
+}
+
+}  // namespace platform
