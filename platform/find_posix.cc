@@ -58,7 +58,8 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
       Glob(pattern.substr(0, pattern.size() - 2), name))
     return true;
   if (!pattern.empty() && pattern.back() == '.' && pattern != "." && pattern != "..") {
-    return name.find('.') == std::string::npos &&
+    bool has_extension = name != "." && name != ".." && name.find('.') != std::string::npos;
+    return !has_extension &&
            Glob(pattern.substr(0, pattern.size() - 1), name);
   }
   return Glob(pattern, name);

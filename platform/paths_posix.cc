@@ -252,6 +252,9 @@ Status ResolvePath(const std::string& windows_path, const ResolveOptions& option
     if (!missing && FindInDirectory(out->host, name, options.want_short_names, &found)) {
       out->host = JoinHost(out->host, found.long_name);
       out->names.push_back(std::move(found));
+      struct stat st;
+      if (!last && (stat(out->host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        return kErrorPathNotFound;
       continue;
     }
     if (!last && !options.allow_missing_directories) return kErrorPathNotFound;
