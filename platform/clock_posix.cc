@@ -121,9 +121,9 @@ FileTime FileTimeFromUint64(std::uint64_t value) {
 }
 
 FileTime FileTimeFromTimespec(const timespec& time) {
-  std::int64_t ticks = (static_cast<std::int64_t>(time.tv_sec) + kSecondsFrom1601To1970) *
-                           kTicksPerSecond +
-                       time.tv_nsec / 100;
+  std::int64_t ticks =
+      (static_cast<std::int64_t>(time.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond +
+      time.tv_nsec / 100;
   return FileTimeFromUint64(ticks < 0 ? 0 : static_cast<std::uint64_t>(ticks));
 }
 
@@ -193,7 +193,8 @@ bool LocalFileTimeToFileTime(const FileTime& local, FileTime* utc) {
   std::int64_t local_seconds = FileTimeToUnixTime(local);
   std::int64_t offset = UtcOffsetAt(local_seconds);
   offset = UtcOffsetAt(local_seconds - offset);
-  std::int64_t ticks = static_cast<std::int64_t>(FileTimeToUint64(local)) - offset * kTicksPerSecond;
+  std::int64_t ticks =
+      static_cast<std::int64_t>(FileTimeToUint64(local)) - offset * kTicksPerSecond;
   if (ticks < 0) return false;
   *utc = FileTimeFromUint64(static_cast<std::uint64_t>(ticks));
   return true;
@@ -210,15 +211,14 @@ bool DosDateTimeToFileTime(std::uint16_t dos_date, std::uint16_t dos_time, FileT
   return SystemTimeToFileTime(system, time);
 }
 
-bool FileTimeToDosDateTime(const FileTime& time, std::uint16_t* dos_date,
-                           std::uint16_t* dos_time) {
+bool FileTimeToDosDateTime(const FileTime& time, std::uint16_t* dos_date, std::uint16_t* dos_time) {
   SystemTime system;
   if (!FileTimeToSystemTime(time, &system) || system.year < 1980 || system.year > 2107)
     return false;
-  *dos_date = static_cast<std::uint16_t>(((system.year - 1980) << 9) | (system.month << 5) |
-                                         system.day);
-  *dos_time = static_cast<std::uint16_t>((system.hour << 11) | (system.minute << 5) |
-                                         (system.second / 2));
+  *dos_date =
+      static_cast<std::uint16_t>(((system.year - 1980) << 9) | (system.month << 5) | system.day);
+  *dos_time =
+      static_cast<std::uint16_t>((system.hour << 11) | (system.minute << 5) | (system.second / 2));
   return true;
 }
 

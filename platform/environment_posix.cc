@@ -72,8 +72,7 @@ std::string HostPathListToWindows(const std::string& host_list) {
   std::string list;
   for (const std::string& item : Split(host_list, ':')) {
     if (item.empty()) continue;
-    AppendListItem(&list, item[0] == '/' ? ToWindowsPath(item) : ReplaceAll(item, '/', '\\'),
-                   ';');
+    AppendListItem(&list, item[0] == '/' ? ToWindowsPath(item) : ReplaceAll(item, '/', '\\'), ';');
   }
   return list;
 }

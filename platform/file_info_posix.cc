@@ -1,7 +1,5 @@
 // File facts for the Windows view: statx for sizes and times (with the birth time where
 // the file system keeps one), mode bits and "user.DOSATTRIB" for attributes.
-#include "platform/file_info.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/file_info.h"
 
 namespace platform {
 namespace {
@@ -46,9 +46,9 @@ bool FillInfo(int dirfd, const char* path, int flags, const std::string& host_pa
   // Without a birth time the change time is the closest the host keeps.
   info->creation_time = FromStatx((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
   char data[64];
-  ssize_t length = host_path.empty() ? fgetxattr(dirfd, kDosAttributeName, data, sizeof data)
-                                     : getxattr(host_path.c_str(), kDosAttributeName, data,
-                                                sizeof data);
+  ssize_t length = host_path.empty()
+                       ? fgetxattr(dirfd, kDosAttributeName, data, sizeof data)
+                       : getxattr(host_path.c_str(), kDosAttributeName, data, sizeof data);
   std::uint32_t attributes = length > 0 ? ParseStoredAttributes(data, length) : 0;
   if (info->is_directory) attributes |= kDirectory;
   if (!(st.stx_mode & S_IWUSR)) attributes |= kReadonly;

@@ -21,7 +21,9 @@ bool Fail(Status status) {
 
 bool FailFromErrno() { return Fail(StatusFromErrno(errno)); }
 
-bool IsReadOnlyFile(const struct stat& st) { return S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR); }
+bool IsReadOnlyFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -183,7 +185,7 @@ bool File::Write(const void* data, std::uint32_t size, std::uint32_t* done) {
 
 bool File::Seek(std::int64_t offset, SeekOrigin origin, std::int64_t* position) {
   if (fd_ < 0) return Fail(kErrorInvalidHandle);
-  int whence = origin == SeekOrigin::kBegin ? SEEK_SET
+  int whence = origin == SeekOrigin::kBegin     ? SEEK_SET
                : origin == SeekOrigin::kCurrent ? SEEK_CUR
                                                 : SEEK_END;
   off_t result = lseek(fd_, static_cast<off_t>(offset), whence);
@@ -249,8 +251,7 @@ std::FILE* OpenStdioFile(const std::string& windows_path, const char* mode) {
   host_mode += 'e';
   bool writes = mode[0] != 'r' || std::strchr(mode, '+');
   struct stat st;
-  if (stat(host.c_str(), &st) == 0 &&
-      (S_ISDIR(st.st_mode) || (writes && IsReadOnlyFile(st)))) {
+  if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (writes && IsReadOnlyFile(st)))) {
     SetLastError(kErrorAccessDenied);
     return nullptr;
   }
@@ -333,7 +334,8 @@ bool RemoveDirectory(const std::string& path) {
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   // Windows keeps the current directory open, so it cannot be removed.
   if (stat(".", &cwd_st) == 0 && SameFile(st, cwd_st)) return Fail(kErrorSharingViolation);
-  if (rmdir(host.c_str()) != 0) return Fail(errno == EEXIST ? kErrorDirNotEmpty : StatusFromErrno(errno));
+  if (rmdir(host.c_str()) != 0)
+    return Fail(errno == EEXIST ? kErrorDirNotEmpty : StatusFromErrno(errno));
   return true;
 }
 

@@ -104,8 +104,8 @@ TEST_F(FilesTest, AttributesLiveInModeBitsAndDosAttrib) {
   EXPECT_EQ(GetFileAttributes("C:\\Data\\missing"), kInvalidFileAttributes);
   EXPECT_EQ(GetLastError(), kErrorFileNotFound);
 
-  std::uint32_t all = kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem |
-                      kFileAttributeArchive;
+  std::uint32_t all =
+      kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive;
   ASSERT_TRUE(SetFileAttributes("C:\\Data\\a.txt", all));
   struct stat st;
   ASSERT_EQ(stat((drive_c() + "/Data/a.txt").c_str(), &st), 0);
@@ -338,8 +338,8 @@ TEST_F(FilesTest, FreeSpaceIsCappedBelowTwoGigabytes) {
   EXPECT_GT(product, 0);
   EXPECT_TRUE(GetDiskFreeSpace(nullptr, nullptr, nullptr, &free_clusters, nullptr));
   EXPECT_FALSE(GetDiskFreeSpace("Q:\\", &sectors, &bytes, &free_clusters, &total_clusters));
-  EXPECT_FALSE(GetDiskFreeSpace("\\\\server\\share\\", &sectors, &bytes, &free_clusters,
-                                &total_clusters));
+  EXPECT_FALSE(
+      GetDiskFreeSpace("\\\\server\\share\\", &sectors, &bytes, &free_clusters, &total_clusters));
   EXPECT_EQ(GetLastError(), kErrorBadNetpath);
 }
 

@@ -59,8 +59,7 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
     return true;
   if (!pattern.empty() && pattern.back() == '.' && pattern != "." && pattern != "..") {
     bool has_extension = name != "." && name != ".." && name.find('.') != std::string::npos;
-    return !has_extension &&
-           Glob(pattern.substr(0, pattern.size() - 1), name);
+    return !has_extension && Glob(pattern.substr(0, pattern.size() - 1), name);
   }
   return Glob(pattern, name);
 }
@@ -132,8 +131,7 @@ bool FindNextFile(FindHandle& handle, FindData* data) {
   // Entries that vanished since the listing was read are passed over.
   while (handle.next_ < handle.names_.size()) {
     std::size_t i = handle.next_++;
-    if (FillFindData(handle.host_dir_, handle.names_[i], handle.short_names_[i], data))
-      return true;
+    if (FillFindData(handle.host_dir_, handle.names_[i], handle.short_names_[i], data)) return true;
   }
   SetLastError(kErrorNoMoreFiles);
   return false;

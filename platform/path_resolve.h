@@ -17,8 +17,8 @@ struct ResolveOptions {
 };
 
 struct ResolvedPath {
-  std::string windows;  // the normalised full Windows path
-  std::string host;     // the host path
+  std::string windows;               // the normalised full Windows path
+  std::string host;                  // the host path
   std::vector<DirectoryName> names;  // one per component below the drive root
   bool exists = false;               // every component was found
 };

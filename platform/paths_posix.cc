@@ -59,20 +59,79 @@ std::string RealPath(const std::string& path) {
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
-// The drive map: each letter with the host directory it maps (links resolved).
-std::vector<std::pair<char, std::string>> DriveMap() {
-  std::vector<std::pair<char, std::string>> drives;
+// Lexical clean-up of an absolute host path: no ".", "..", empty components or trailing
+// "/".
+std::string NormalizeHost(const std::string& path) {
+  std::vector<std::string> parts;
+  for (const std::string& part : SplitComponents(path)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else {
+      parts.push_back(part);
+    }
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
+// One letter of the drive map. A host path may name its root in several ways: the
+// resolved directory, the link in the drive map, or the link's target as written.
+struct Drive {
+  char letter;
+  std::string root;
+  std::vector<std::string> spellings;
+};
+
+std::vector<Drive> DriveMap() {
+  std::vector<Drive> drives;
   std::string dir = PrefixPath("drives");
   if (dir.empty()) return drives;
   DIR* listing = opendir(dir.c_str());
   if (!listing) return drives;
   while (const dirent* entry = readdir(listing)) {
     if (std::strlen(entry->d_name) != 1 || !IsDriveLetter(entry->d_name[0])) continue;
-    std::string root = RealPath(dir + "/" + entry->d_name);
-    if (!root.empty()) drives.emplace_back(ToUpperLetter(entry->d_name[0]), root);
+    std::string link = dir + "/" + entry->d_name;
+    std::string root = RealPath(link);
+    if (root.empty()) continue;
+    Drive drive{ToUpperLetter(entry->d_name[0]), root, {root, NormalizeHost(link)}};
+    char target[PATH_MAX];
+    ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length > 0) {
+      std::string written(target, static_cast<std::size_t>(length));
+      drive.spellings.push_back(NormalizeHost(written[0] == '/' ? written : dir + "/" + written));
+    }
+    drives.push_back(std::move(drive));
   }
   closedir(listing);
   return drives;
+}
+
+// The Windows form of an absolute, normalised host path below the drive whose root holds
+// it by the longest spelling (ties go to the earlier letter). "" when no drive holds it.
+std::string WindowsForm(const std::string& host, const std::vector<Drive>& drives,
+                        std::size_t* root_length) {
+  char best_letter = 0;
+  std::size_t best_length = 0;
+  for (const Drive& drive : drives) {
+    for (const std::string& root : drive.spellings) {
+      bool inside = root == "/" || host == root ||
+                    (host.compare(0, root.size(), root) == 0 && host[root.size()] == '/');
+      if (!inside) continue;
+      if (best_letter == 0 || root.size() > best_length ||
+          (root.size() == best_length && drive.letter < best_letter)) {
+        best_letter = drive.letter;
+        best_length = root.size();
+      }
+    }
+  }
+  *root_length = best_length;
+  if (best_letter == 0) return {};
+  std::string result = std::string(1, best_letter) + ":\\";
+  for (char c : host.substr(best_length)) result += c == '/' ? '\\' : c;
+  if (result.size() > 3 && result[3] == '\\') result.erase(3, 1);
+  return result;
 }
 
 // The normalised full path split into its root ("C:\" or "\\server\share\") and
@@ -185,28 +244,6 @@ bool FindInDirectory(const std::string& host_dir, const std::string& name, bool 
   return false;
 }
 
-std::string WindowsFromHostAbsolute(const std::string& host, Status* status) {
-  std::string best_root;
-  char best_letter = 0;
-  for (const auto& [letter, root] : DriveMap()) {
-    bool inside = root == "/" || host == root ||
-                  (host.compare(0, root.size(), root) == 0 && host[root.size()] == '/');
-    if (!inside) continue;
-    if (best_letter == 0 || root.size() > best_root.size() ||
-        (root.size() == best_root.size() && letter < best_letter)) {
-      best_root = root;
-      best_letter = letter;
-    }
-  }
-  if (best_letter == 0) return Fail(kErrorPathNotFound, status);
-  std::string rest = host.substr(best_root == "/" ? 1 : best_root.size());
-  while (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
-  std::string result = std::string(1, best_letter) + ":\\";
-  for (char c : rest) result += c == '/' ? '\\' : c;
-  while (result.size() > 3 && result.back() == '\\') result.pop_back();
-  return Succeed(result, status);
-}
-
 Status CurrentDirectoryParts(FullPathParts* parts) {
   Status status = kErrorSuccess;
   std::string cwd = GetCurrentDirectory(&status);
@@ -226,8 +263,8 @@ bool IsValidLongName(const std::string& name) {
 
 std::string DriveRoot(char letter) {
   if (!IsDriveLetter(letter)) return {};
-  for (const auto& [drive, root] : DriveMap())
-    if (drive == ToUpperLetter(letter)) return root;
+  for (const Drive& drive : DriveMap())
+    if (drive.letter == ToUpperLetter(letter)) return drive.root;
   return {};
 }
 
@@ -235,8 +272,7 @@ Status ResolvePath(const std::string& windows_path, const ResolveOptions& option
                    ResolvedPath* out) {
   *out = ResolvedPath();
   FullPathParts parts;
-  if (Status status = SplitFullPath(windows_path, &parts); status != kErrorSuccess)
-    return status;
+  if (Status status = SplitFullPath(windows_path, &parts); status != kErrorSuccess) return status;
   if (parts.root[0] == '\\') return kErrorBadNetpath;
   for (const std::string& component : parts.components)
     if (!IsValidLongName(component)) return kErrorInvalidName;
@@ -288,23 +324,31 @@ std::string ToWindowsPath(const std::string& host_path, Status* status) {
     if (!getcwd(cwd, sizeof cwd)) return Fail(StatusFromErrno(errno), status);
     absolute = JoinHost(cwd, absolute);
   }
-  // Links are resolved so that a path through a drive link finds that drive's letter; a
-  // link to a file and a missing file keep their own name below their resolved directory.
+  absolute = NormalizeHost(absolute);
+  std::vector<Drive> drives = DriveMap();
+  std::size_t root_length = 0;
+  std::string as_given = WindowsForm(absolute, drives, &root_length);
+  if (root_length > 1) return Succeed(as_given, status);
+  // Only Z: holds the path as written: resolve links in case it leads into another drive
+  // (a link to a file and a missing file keep their own name below their directory).
   std::size_t slash = absolute.find_last_of('/');
   std::string name = absolute.substr(slash + 1);
   std::string canonical;
   struct stat st;
-  bool keep_name = lstat(absolute.c_str(), &st) != 0 || (S_ISLNK(st.st_mode) &&
-                                                          (stat(absolute.c_str(), &st) != 0 ||
-                                                           !S_ISDIR(st.st_mode)));
-  if (!keep_name || name.empty() || name == "." || name == "..") {
+  bool keep_name =
+      lstat(absolute.c_str(), &st) != 0 ||
+      (S_ISLNK(st.st_mode) && (stat(absolute.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)));
+  if (!keep_name) {
     canonical = RealPath(absolute);
   } else if (std::string parent = RealPath(slash == 0 ? "/" : absolute.substr(0, slash));
              !parent.empty()) {
     canonical = JoinHost(parent, name);
   }
-  if (canonical.empty()) canonical = absolute;
-  return WindowsFromHostAbsolute(canonical, status);
+  if (!canonical.empty()) {
+    std::string resolved = WindowsForm(canonical, drives, &root_length);
+    if (root_length > 1) return Succeed(resolved, status);
+  }
+  return as_given.empty() ? Fail(kErrorPathNotFound, status) : Succeed(as_given, status);
 }
 
 std::string GetFullPathName(const std::string& path, Status* status) {
@@ -373,7 +417,7 @@ std::string GetLongPathName(const std::string& path, Status* status) {
 std::string GetCurrentDirectory(Status* status) {
   char cwd[PATH_MAX];
   if (!getcwd(cwd, sizeof cwd)) return Fail(StatusFromErrno(errno), status);
-  return WindowsFromHostAbsolute(cwd, status);
+  return ToWindowsPath(cwd, status);
 }
 
 std::uint32_t GetCurrentDirectory(std::uint32_t size, char* buffer) {

@@ -97,9 +97,9 @@ TEST(ShortNames, GeneratedInDirectoryOrderAvoidingRealNames) {
   std::vector<std::string> names = {"Program Files", "PROGRA~1",   "Programme Data",
                                     "README.TXT",    "readme.txt", "LongFileName.html",
                                     "a+b.c",         ".bashrc",    "x.tar.gz"};
-  std::vector<std::string> expected = {"PROGRA~2",     "",         "PROGRA~3",
-                                       "",             "README~1.TXT", "LONGFI~1.HTM",
-                                       "A_B~1.C",      "BASHRC~1", "XTAR~1.GZ"};
+  std::vector<std::string> expected = {
+      "PROGRA~2",     "",        "PROGRA~3", "",         "README~1.TXT",
+      "LONGFI~1.HTM", "A_B~1.C", "BASHRC~1", "XTAR~1.GZ"};
   EXPECT_EQ(GenerateShortNames(names), expected);
   EXPECT_EQ(GenerateShortNames(names), expected) << "same listing, same names";
 
@@ -113,8 +113,8 @@ TEST(ShortNames, GeneratedInDirectoryOrderAvoidingRealNames) {
 
   for (const char* name : {"A", "A.B", "README.TXT", "12345678.123", "$X~1_{}.!#"})
     EXPECT_TRUE(IsShortName(name)) << name;
-  for (const char* name : {"", "a.b", "README.txt", "123456789", "A.BCDE", "A B", "A..B",
-                           "A.", ".A", "A+B", "A.B.C"})
+  for (const char* name :
+       {"", "a.b", "README.txt", "123456789", "A.BCDE", "A B", "A..B", "A.", ".A", "A+B", "A.B.C"})
     EXPECT_FALSE(IsShortName(name)) << name;
 }
 

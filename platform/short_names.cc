@@ -85,7 +85,8 @@ std::vector<std::string> GenerateShortNames(const std::vector<std::string>& name
     std::string stem = start == std::string::npos ? std::string() : name.substr(start);
     std::size_t dot = stem.rfind('.');
     std::string base = ShortNameChars(stem.substr(0, dot), 6);
-    std::string ext = dot == std::string::npos ? std::string() : ShortNameChars(stem.substr(dot + 1), 3);
+    std::string ext =
+        dot == std::string::npos ? std::string() : ShortNameChars(stem.substr(dot + 1), 3);
     if (base.empty()) base = "_";
     std::string suffix = ext.empty() ? std::string() : "." + ext;
     unsigned& number = next_number[base + suffix];

@@ -32,8 +32,8 @@ std::uint32_t CopyOut(const std::string& text, char* buffer, std::uint32_t size)
 }
 
 bool IsDriveAbsolute(const std::string& path) {
-  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-         path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         (path[2] == '\\' || path[2] == '/');
 }
 
 bool IsExistingDirectory(const std::string& windows_path) {
@@ -150,8 +150,8 @@ bool GetDiskFreeSpace(const char* root, std::uint32_t* sectors_per_cluster,
   if (sectors_per_cluster) *sectors_per_cluster = kSectorsPerCluster;
   if (bytes_per_sector) *bytes_per_sector = kBytesPerSector;
   if (free_clusters)
-    *free_clusters = static_cast<std::uint32_t>(
-        std::min(free_to_caller / kClusterSize, kMaxReportedClusters));
+    *free_clusters =
+        static_cast<std::uint32_t>(std::min(free_to_caller / kClusterSize, kMaxReportedClusters));
   if (total_clusters)
     *total_clusters =
         static_cast<std::uint32_t>(std::min(total / kClusterSize, kMaxReportedClusters));
