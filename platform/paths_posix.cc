@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -213,7 +214,8 @@ std::string JoinWindows(const FullPathParts& parts) {
 }
 
 // Resolves one name in a host directory: exact spelling, then any case, then a short name.
-// Fills *found with the entry's long and (when asked) short name.
+// Fills *found with the entry's long and (when asked) short name. Short names are only
+// generated when needed: a generated one always holds a "~".
 bool FindInDirectory(const std::string& host_dir, const std::string& name, bool want_short,
                      DirectoryName* found) {
   struct stat st;
@@ -221,27 +223,28 @@ bool FindInDirectory(const std::string& host_dir, const std::string& name, bool 
     *found = {name, ""};
     return true;
   }
-  std::vector<DirectoryName> entries;
-  if (!ListDirectory(host_dir, &entries)) return false;
-  for (const DirectoryName& entry : entries) {
-    if (entry.long_name == name) {
-      *found = entry;
-      return true;
-    }
+  std::vector<std::string> names;
+  if (!ReadDirectoryNames(host_dir, &names)) return false;
+  auto index = std::find(names.begin(), names.end(), name) - names.begin();
+  if (static_cast<std::size_t>(index) == names.size()) {
+    index =
+        std::find_if(names.begin(), names.end(),
+                     [&name](const std::string& entry) { return EqualsIgnoreCase(entry, name); }) -
+        names.begin();
   }
-  for (const DirectoryName& entry : entries) {
-    if (EqualsIgnoreCase(entry.long_name, name)) {
-      *found = entry;
-      return true;
-    }
+  bool by_long_name = static_cast<std::size_t>(index) < names.size();
+  if (!by_long_name && name.find('~') == std::string::npos) return false;
+  std::vector<std::string> short_names;
+  if (want_short || !by_long_name) short_names = GenerateShortNames(names);
+  if (!by_long_name) {
+    index =
+        std::find_if(short_names.begin(), short_names.end(),
+                     [&name](const std::string& entry) { return EqualsIgnoreCase(entry, name); }) -
+        short_names.begin();
+    if (static_cast<std::size_t>(index) == names.size()) return false;
   }
-  for (const DirectoryName& entry : entries) {
-    if (!entry.short_name.empty() && EqualsIgnoreCase(entry.short_name, name)) {
-      *found = entry;
-      return true;
-    }
-  }
-  return false;
+  *found = {names[index], want_short ? short_names[index] : std::string()};
+  return true;
 }
 
 Status CurrentDirectoryParts(FullPathParts* parts) {

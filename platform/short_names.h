@@ -27,8 +27,11 @@ struct DirectoryName {
   std::string short_name;  // "" when the long name is already an 8.3 name
 };
 
-// Reads a host directory in directory order (without "." and ".."), with short names.
-// False (and errno set) when the directory cannot be read.
+// Reads a host directory's names in directory order (without "." and ".."). False (and
+// errno set) when the directory cannot be read.
+bool ReadDirectoryNames(const std::string& host_dir, std::vector<std::string>* names);
+
+// The same listing with short names.
 bool ListDirectory(const std::string& host_dir, std::vector<DirectoryName>* entries);
 
 }  // namespace platform
