@@ -9,6 +9,7 @@
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/short_names.h"
+#include "platform/win32_buffer.h"
 
 extern char** environ;
 
@@ -60,12 +61,6 @@ std::string ReplaceAll(std::string text, char from, char to) {
   return text;
 }
 
-std::uint32_t CopyOut(const std::string& text, char* buffer, std::uint32_t size) {
-  if (!buffer || text.size() + 1 > size) return static_cast<std::uint32_t>(text.size() + 1);
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return static_cast<std::uint32_t>(text.size());
-}
-
 }  // namespace
 
 std::string HostPathListToWindows(const std::string& host_list) {
@@ -113,7 +108,7 @@ std::uint32_t GetEnvironmentVariable(const char* name, char* buffer, std::uint32
     if (!name) SetLastError(kErrorInvalidParameter);
     return 0;
   }
-  return CopyOut(value, buffer, size);
+  return CopyToBuffer(value, buffer, size);
 }
 
 bool SetEnvironmentVariable(const std::string& name, const char* value) {

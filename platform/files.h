@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -125,8 +126,15 @@ struct FindData {
 class FindHandle {
  public:
   FindHandle() = default;
-  FindHandle(FindHandle&&) noexcept = default;
-  FindHandle& operator=(FindHandle&&) noexcept = default;
+  FindHandle(FindHandle&& other) noexcept { *this = std::move(other); }
+  FindHandle& operator=(FindHandle&& other) noexcept {
+    valid_ = std::exchange(other.valid_, false);
+    host_dir_ = std::move(other.host_dir_);
+    names_ = std::move(other.names_);
+    short_names_ = std::move(other.short_names_);
+    next_ = other.next_;
+    return *this;
+  }
   bool valid() const { return valid_; }
 
  private:

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/prefix.h"
 #include "platform/short_names.h"
+#include "platform/win32_buffer.h"
 
 namespace platform {
 namespace {
@@ -368,10 +369,10 @@ std::uint32_t GetFullPathName(const char* path, std::uint32_t size, char* buffer
   }
   std::string full = GetFullPathName(std::string(path));
   if (full.empty()) return 0;
-  if (full.size() + 1 > size || !buffer) return static_cast<std::uint32_t>(full.size() + 1);
-  std::memcpy(buffer, full.c_str(), full.size() + 1);
-  if (file_part) *file_part = full.back() == '\\' ? nullptr : buffer + full.rfind('\\') + 1;
-  return static_cast<std::uint32_t>(full.size());
+  std::uint32_t result = CopyToBuffer(full, buffer, size);
+  if (file_part && buffer && result < size)
+    *file_part = full.back() == '\\' ? nullptr : buffer + full.rfind('\\') + 1;
+  return result;
 }
 
 char* FullPath(char* buffer, const char* path, std::size_t size) {
@@ -426,9 +427,7 @@ std::string GetCurrentDirectory(Status* status) {
 std::uint32_t GetCurrentDirectory(std::uint32_t size, char* buffer) {
   std::string cwd = GetCurrentDirectory();
   if (cwd.empty()) return 0;
-  if (cwd.size() + 1 > size || !buffer) return static_cast<std::uint32_t>(cwd.size() + 1);
-  std::memcpy(buffer, cwd.c_str(), cwd.size() + 1);
-  return static_cast<std::uint32_t>(cwd.size());
+  return CopyToBuffer(cwd, buffer, size);
 }
 
 bool SetCurrentDirectory(const std::string& path) {

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/prefix.h"
+#include "platform/win32_buffer.h"
 
 namespace platform {
 namespace {
@@ -24,12 +25,6 @@ constexpr std::uint64_t kClusterSize = kBytesPerSector * kSectorsPerCluster;
 // Windows 95 never reports more than 2 GiB minus one cluster, so callers that multiply
 // the counts in 32 bits stay positive.
 constexpr std::uint64_t kMaxReportedClusters = (std::uint64_t{1} << 31) / kClusterSize - 1;
-
-std::uint32_t CopyOut(const std::string& text, char* buffer, std::uint32_t size) {
-  if (!buffer || text.size() + 1 > size) return static_cast<std::uint32_t>(text.size() + 1);
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return static_cast<std::uint32_t>(text.size());
-}
 
 bool IsDriveAbsolute(const std::string& path) {
   return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
@@ -85,7 +80,7 @@ std::string GetTempPath(Status* status) {
 
 std::uint32_t GetTempPath(std::uint32_t size, char* buffer) {
   std::string path = GetTempPath();
-  return path.empty() ? 0 : CopyOut(path, buffer, size);
+  return path.empty() ? 0 : CopyToBuffer(path, buffer, size);
 }
 
 std::uint32_t GetTempFileName(const std::string& dir, const std::string& prefix,
