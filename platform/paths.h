@@ -23,6 +23,10 @@ namespace platform {
 // The letter is case-insensitive.
 std::string DriveRoot(char letter);
 
+// The letters of the drive map whose links resolve, upper case and in order ("CZ" for a
+// fresh prefix): what GetLogicalDrives reports.
+std::string MappedDriveLetters();
+
 // Windows path -> host path of an existing file or of one about to be created: every
 // component but the last must exist (resolved case-insensitively, or by its short name);
 // the last is resolved when it exists and otherwise kept as spelt. Fails with

@@ -272,6 +272,14 @@ std::string DriveRoot(char letter) {
   return {};
 }
 
+std::string MappedDriveLetters() {
+  std::string letters;
+  for (const Drive& drive : DriveMap())
+    if (letters.find(drive.letter) == std::string::npos) letters += drive.letter;
+  std::sort(letters.begin(), letters.end());
+  return letters;
+}
+
 Status ResolvePath(const std::string& windows_path, const ResolveOptions& options,
                    ResolvedPath* out) {
   *out = ResolvedPath();

@@ -26,6 +26,7 @@ TEST_F(PathsTest, DrivesMapThroughThePrefixAndBack) {
   EXPECT_EQ(ToHostPath("Z:\\"), "/");
   EXPECT_EQ(DriveRoot('c'), drive_c());
   EXPECT_EQ(DriveRoot('Q'), "");
+  EXPECT_EQ(MappedDriveLetters(), "CZ");
   Status status = kErrorSuccess;
   EXPECT_EQ(ToHostPath("Q:\\x", &status), "");
   EXPECT_EQ(status, kErrorPathNotFound);
@@ -41,6 +42,8 @@ TEST_F(PathsTest, DrivesMapThroughThePrefixAndBack) {
 
   // A user-added letter; the longest matching root decides.
   ASSERT_EQ(symlink((drive_c() + "/WINDOWS").c_str(), (prefix_.dir() + "/drives/d").c_str()), 0);
+  ASSERT_EQ(symlink("/nonexistent", (prefix_.dir() + "/drives/q").c_str()), 0);
+  EXPECT_EQ(MappedDriveLetters(), "CDZ") << "a dangling link is no drive";
   EXPECT_EQ(ToHostPath("d:\\system32"), drive_c() + "/WINDOWS/SYSTEM32");
   EXPECT_EQ(ToWindowsPath(drive_c() + "/WINDOWS/SYSTEM32"), "D:\\SYSTEM32");
   EXPECT_EQ(ToWindowsPath(drive_c() + "/other"), "C:\\other");
