@@ -239,6 +239,9 @@ TEST_F(FilesTest, FindMatchesLongAndShortNamesWithoutCase) {
   EXPECT_EQ(FindAll("C:\\Data\\readme.*"), (Names{"README"}));
   EXPECT_EQ(FindAll("C:\\Data\\*."), (Names{".", "..", "README", "Sub"}));
   EXPECT_EQ(FindAll("C:\\Data\\*.*").size(), 8u);
+  ASSERT_TRUE(SetCurrentDirectory("C:\\Data"));
+  EXPECT_EQ(FindAll("*.TXT"), FindAll("C:\\Data\\*.txt"));
+  EXPECT_EQ(FindAll("c:*.txt"), FindAll("C:\\Data\\*.txt"));
   Names root = FindAll("C:\\*");
   EXPECT_EQ(std::count(root.begin(), root.end(), "."), 0) << "a drive root lists no dot entries";
 
@@ -267,6 +270,8 @@ TEST_F(FilesTest, FindMatchesLongAndShortNamesWithoutCase) {
   EXPECT_EQ(status, kErrorPathNotFound);
   EXPECT_TRUE(FindAll("C:\\Data\\", &status).empty());
   EXPECT_EQ(status, kErrorFileNotFound);
+  EXPECT_TRUE(FindAll("\\\\server\\share\\*", &status).empty());
+  EXPECT_EQ(status, kErrorBadNetpath);
   EXPECT_TRUE(FindAll("C:\\Data\\a|b*", &status).empty());
   EXPECT_EQ(status, kErrorInvalidName);
 }
