@@ -180,8 +180,6 @@ Store& Store::Get() {
 
 std::string Store::DatabasePath() { return PrefixPath("registry.db"); }
 
-Store::~Store() { Disconnect(); }
-
 void Store::Disconnect() {
   // A connection inherited across fork belongs to the parent: drop it without closing.
   if (db_ && owner_ == getpid()) {
