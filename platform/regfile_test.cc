@@ -186,6 +186,30 @@ TEST_F(RegFileTest, BadLinesAreReportedByNumberAndNothingIsApplied) {
   }
 }
 
+// Every prefix of a file and every single-byte change either parses or names a line;
+// the sanitizer build shows any read past the text.
+TEST(RegFileParseTest, MangledTextNeverBreaksTheReader) {
+  std::string text = Crlf(kVersion5);
+  auto check = [](const std::string& candidate) {
+    RegFile file;
+    RegFileError error;
+    if (!ParseRegFile(candidate, &file, &error)) {
+      EXPECT_GE(error.line, 1);
+      EXPECT_FALSE(error.message.empty());
+    }
+  };
+  for (size_t size = 0; size <= text.size(); ++size) check(text.substr(0, size));
+  for (size_t i = 0; i < text.size(); ++i) {
+    for (char replacement : {'\\', '"', '[', ']', '=', ',', '\n', '\0', '\xFF'}) {
+      std::string changed = text;
+      changed[i] = replacement;
+      check(changed);
+    }
+  }
+  check("\xFF\xFE");
+  check("\xFF\xFE\x52");
+}
+
 TEST_F(RegFileTest, ExportOfAMissingKeyOrBadPathFails) {
   std::string text;
   EXPECT_EQ(ExportRegText("HKLM\\Software\\Nothing", RegFileFormat::kVersion5, &text),
