@@ -81,6 +81,11 @@ bool Confirm(Console& console, const std::string& question) {
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
+int Cancelled(Console& console) {
+  console.out << "The operation was cancelled by the user.\n";
+  return 1;
+}
+
 std::string Hex(std::string_view bytes) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -225,7 +230,7 @@ Status QueryKey(Console& console, const Options& options, const KeyPath& path, i
         PrintValue(console, value.name, value.type, value.data);
         ++*matches;
       }
-    } else if (rest.find('\\') == std::string_view::npos) {
+    } else if (!options.value && rest.find('\\') == std::string_view::npos) {
       if (i == 1) console.out << "\n";
       console.out << sub.path << "\n";
     }
@@ -273,10 +278,8 @@ int Add(const Options& options, Console& console) {
     bool exists = QueryValue(key.get(), options.value->c_str(), nullptr, nullptr, &size) ==
                   platform::kErrorSuccess;
     std::string shown = options.value->empty() ? "(Default)" : *options.value;
-    if (exists && !options.force && !Confirm(console, "Value " + shown + " exists, overwrite")) {
-      console.out << "The operation was cancelled by the user.\n";
-      return 1;
-    }
+    if (exists && !options.force && !Confirm(console, "Value " + shown + " exists, overwrite"))
+      return Cancelled(console);
     if (Status s = SetValue(key.get(), options.value->c_str(), type, bytes.data(),
                             static_cast<std::uint32_t>(bytes.size()));
         s != platform::kErrorSuccess)
@@ -297,10 +300,7 @@ int Delete(const Options& options, Console& console) {
                           (options.value->empty() ? std::string("(Default)") : *options.value)
       : options.all_values ? "Delete all values under the registry key " + name
                            : "Permanently delete the registry key " + name;
-  if (!options.force && !Confirm(console, question)) {
-    console.out << "The operation was cancelled by the user.\n";
-    return 1;
-  }
+  if (!options.force && !Confirm(console, question)) return Cancelled(console);
   key.Reset();
   Status status = platform::kErrorSuccess;
   if (options.value || options.all_values) {
@@ -358,10 +358,8 @@ int Export(const Options& options, Console& console) {
     return 0;
   }
   if (!options.force && std::ifstream(options.file) &&
-      !Confirm(console, "File " + options.file + " already exists. Overwrite")) {
-    console.out << "The operation was cancelled by the user.\n";
-    return 1;
-  }
+      !Confirm(console, "File " + options.file + " already exists. Overwrite"))
+    return Cancelled(console);
   std::ofstream out(options.file, std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
