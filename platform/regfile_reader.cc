@@ -2,7 +2,6 @@
 // continues with a trailing backslash, and turned into keys and values. Every malformed
 // line is reported with its number; the registry is only touched after the whole file
 // has been read. See regfile_writer.cc for the grammar.
-#include <cstring>
 
 #include "platform/regfile.h"
 #include "platform/registry.h"

@@ -6,8 +6,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "platform/prefix.h"
 
 namespace platform::reg::internal {
