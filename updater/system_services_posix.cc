@@ -1,12 +1,10 @@
-// The updater's system services on this machine. Interim: until the platform layer's
-// path, file, process, module and mutex services are in, this file maps Windows paths
-// onto the prefix's drive map itself (case-insensitive lookup of each component) and
-// calls POSIX directly. Switching to the platform layer replaces only this file.
+// The updater's system services on this machine, on the platform layer. Interim: until
+// the platform layer's process, module and mutex services are in, those few calls use
+// POSIX directly here (marked below).
 //
 // Test hook: ZOMA_TEST_FREE_DISK_SPACE=<bytes> makes FreeDiskSpace() report that many
 // bytes (and "fail" makes the query fail), so that the disk-space question can be
 // driven end to end.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -14,8 +12,6 @@
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,12 +21,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/prefix.h"
 #include "updater/system_services.h"
 
@@ -43,187 +40,85 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> process_arguments;
 
-std::vector<std::string> SplitPath(const std::string& text) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char c : text) {
-    if (c == '\\' || c == '/') {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part.push_back(c);
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
-// Finds `name` in `directory` without regard to case; the name as given when absent.
-std::string MatchComponent(const std::string& directory, const std::string& name) {
-  struct stat st;
-  std::string exact = directory + "/" + name;
-  if (name == "." || name == ".." || lstat(exact.c_str(), &st) == 0) return name;
-  if (DIR* dir = opendir(directory.c_str())) {
-    std::string found = name;
-    while (dirent* entry = readdir(dir)) {
-      if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-        found = entry->d_name;
-        break;
-      }
-    }
-    closedir(dir);
-    return found;
-  }
-  return name;
-}
-
-// Windows path to host path.
+// Windows path to host path; missing directories are kept as spelt.
 std::string HostPath(const std::string& windows_path) {
-  std::string base;
-  std::string rest = windows_path;
-  if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
-    base =
-        platform::PrefixPath(std::string("drives/") +
-                             static_cast<char>(std::tolower(static_cast<unsigned char>(rest[0]))));
-    rest = rest.substr(2);
-  } else if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) {
-    base = platform::PrefixPath("drives/c");
-  } else {
-    base = ".";
-  }
-  std::string host = base;
-  for (const std::string& part : SplitPath(rest)) host += "/" + MatchComponent(host, part);
-  return host;
-}
-
-// Host path to Windows path: below the C: drive as C:, anything else as Z:.
-std::string WindowsPath(const std::string& host_path) {
-  std::error_code error;
-  fs::path path = fs::weakly_canonical(fs::absolute(host_path, error), error);
-  fs::path drive_c = fs::weakly_canonical(platform::PrefixPath("drive_c"), error);
-  std::string text = path.string();
-  std::string root = drive_c.string();
-  std::string windows;
-  if (!root.empty() && text.compare(0, root.size(), root) == 0 &&
-      (text.size() == root.size() || text[root.size()] == '/')) {
-    windows = "C:" + text.substr(root.size());
-    if (windows.size() == 2) windows += "\\";
-  } else {
-    windows = "Z:" + text;
-  }
-  for (char& c : windows)
-    if (c == '/') c = '\\';
-  return windows;
-}
-
-std::string PathListToHost(const std::string& list) {
-  std::string host;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find(';', start);
-    if (end == std::string::npos) end = list.size();
-    std::string item = list.substr(start, end - start);
-    if (!item.empty()) {
-      if (!host.empty()) host += ":";
-      host += HostPath(item);
-    }
-    start = end + 1;
-  }
-  return host;
-}
-
-std::string PathListToWindows(const std::string& list) {
-  std::string windows;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    std::string item = list.substr(start, end - start);
-    if (!item.empty()) {
-      if (!windows.empty()) windows += ";";
-      windows += WindowsPath(item);
-    }
-    start = end + 1;
-  }
-  return windows;
+  return platform::MapToHostPath(windows_path);
 }
 
 class PosixSystemServices : public SystemServices {
  public:
   bool IsRegularFile(const std::string& path) override {
-    struct stat st;
-    return stat(HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::uint32_t attributes = platform::GetFileAttributes(path);
+    return attributes != platform::kInvalidFileAttributes &&
+           !(attributes & platform::kFileAttributeDirectory);
   }
   bool Exists(const std::string& path) override {
-    struct stat st;
-    return stat(HostPath(path).c_str(), &st) == 0;
+    return platform::GetFileAttributes(path) != platform::kInvalidFileAttributes;
   }
   bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) override {
-    std::error_code error;
-    std::string target = HostPath(to);
-    if (fail_if_exists && fs::exists(target, error)) return false;
-    // Written beside the target and renamed over it, so a reader never sees half a file.
-    std::string temporary = target + ".copying";
-    if (!fs::copy_file(HostPath(from), temporary, fs::copy_options::overwrite_existing, error))
-      return false;
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-      unlink(temporary.c_str());
-      return false;
-    }
-    return true;
+    return platform::CopyFile(from, to, fail_if_exists);
   }
-  bool DeleteFile(const std::string& path) override { return unlink(HostPath(path).c_str()) == 0; }
-  bool RemoveDirectory(const std::string& path) override {
-    return rmdir(HostPath(path).c_str()) == 0;
-  }
+  bool DeleteFile(const std::string& path) override { return platform::DeleteFile(path); }
+  bool RemoveDirectory(const std::string& path) override { return platform::RemoveDirectory(path); }
   bool CreateDirectoryTree(const std::string& path) override {
-    std::string host = HostPath(path);
-    std::error_code error;
-    fs::create_directories(host, error);
-    return fs::is_directory(host, error);
+    // Each missing parent from the top down; a drive root that is not there ends it.
+    std::string full = platform::GetFullPathName(path);
+    if (full.empty()) return false;
+    for (std::size_t at = full.find('\\', 3);; at = full.find('\\', at + 1)) {
+      std::string part = full.substr(0, at);
+      std::uint32_t attributes = platform::GetFileAttributes(part);
+      if (attributes == platform::kInvalidFileAttributes) {
+        if (!platform::CreateDirectory(part)) return false;
+      } else if (!(attributes & platform::kFileAttributeDirectory)) {
+        return false;
+      }
+      if (at == std::string::npos) return true;
+    }
   }
   bool RemoveDirectoryTree(const std::string& path) override {
+    std::string host = platform::ToHostPath(path);
     std::error_code error;
-    return fs::remove_all(HostPath(path), error) != static_cast<std::uintmax_t>(-1) && !error;
+    return !host.empty() && fs::remove_all(host, error) != static_cast<std::uintmax_t>(-1) &&
+           !error;
   }
-  void SetHidden(const std::string&) override {
-    // Hidden is an extended attribute the platform layer will keep; nothing to do here.
+  void SetHidden(const std::string& path) override {
+    std::uint32_t attributes = platform::GetFileAttributes(path);
+    if (attributes != platform::kInvalidFileAttributes)
+      platform::SetFileAttributes(path, attributes | platform::kFileAttributeHidden);
   }
   void MakeWritable(const std::string& path) override {
-    std::string host = HostPath(path);
-    struct stat st;
-    if (stat(host.c_str(), &st) == 0) chmod(host.c_str(), st.st_mode | S_IWUSR);
+    std::uint32_t attributes = platform::GetFileAttributes(path);
+    if (attributes != platform::kInvalidFileAttributes)
+      platform::SetFileAttributes(path, attributes & ~platform::kFileAttributeReadonly);
   }
   std::optional<std::string> ReadFileHead(const std::string& path, std::size_t max_bytes) override {
-    std::ifstream in(HostPath(path), std::ios::binary);
-    if (!in) return std::nullopt;
+    std::FILE* file = platform::OpenStdioFile(path, "rb");
+    if (!file) return std::nullopt;
     std::string bytes(max_bytes, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(max_bytes));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    bytes.resize(std::fread(bytes.data(), 1, max_bytes, file));
+    std::fclose(file);
     return bytes;
   }
   bool AppendToFile(const std::string& path, const std::string& text) override {
-    int fd = open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd < 0) return false;
-    bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    close(fd);
-    return ok;
+    std::FILE* file = platform::OpenStdioFile(path, "ab");
+    if (!file) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && ok;
   }
   std::optional<std::uint32_t> FreeDiskSpace() override {
     if (const char* fake = std::getenv("ZOMA_TEST_FREE_DISK_SPACE")) {
       if (std::string(fake) == "fail") return std::nullopt;
       return static_cast<std::uint32_t>(std::strtoul(fake, nullptr, 10));
     }
-    struct statvfs info;
-    if (statvfs(".", &info) != 0) return std::nullopt;
-    // 4096-byte clusters, capped below 2 GiB as Windows 95 reports them.
-    constexpr std::uint64_t kCap = 0x80000000ull - 4096;
-    std::uint64_t bytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
-    return static_cast<std::uint32_t>(std::min(bytes, kCap) / 4096 * 4096);
+    std::uint32_t sectors = 0, bytes = 0, free_clusters = 0, total = 0;
+    if (!platform::GetDiskFreeSpace(nullptr, &sectors, &bytes, &free_clusters, &total))
+      return std::nullopt;
+    return sectors * bytes * free_clusters;
   }
   std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
   std::string SystemDirectory() override { return "C:\\WINDOWS\\SYSTEM32"; }
 
+  // Interim: processes, modules and the mutex on POSIX until the platform layer has them.
   std::string CommandLine() override {
     // The exact string the parent wrote, when it still matches our arguments.
     if (const char* exact = std::getenv("ZOMA_CMDLINE")) {
@@ -237,7 +132,7 @@ class PosixSystemServices : public SystemServices {
   }
   std::string ModuleFileName() override {
     std::error_code error;
-    return WindowsPath(fs::read_symlink("/proc/self/exe", error).string());
+    return platform::ToWindowsPath(fs::read_symlink("/proc/self/exe", error).string());
   }
   std::uint32_t CurrentProcessId() override { return static_cast<std::uint32_t>(getpid()); }
   void WaitForProcessEnd(std::uint32_t process_id) override {
@@ -272,14 +167,12 @@ class PosixSystemServices : public SystemServices {
   }
 
   std::optional<std::string> GetEnvironment(const std::string& name) override {
-    const char* value = std::getenv(name.c_str());
-    if (!value) return std::nullopt;
-    if (name == "PATH") return PathListToWindows(value);
-    return std::string(value);
+    std::string value;
+    if (!platform::GetEnvironmentVariable(name, &value)) return std::nullopt;
+    return value;
   }
   void SetEnvironment(const std::string& name, const std::string& value) override {
-    std::string stored = name == "PATH" ? PathListToHost(value) : value;
-    setenv(name.c_str(), stored.c_str(), 1);
+    platform::SetEnvironmentVariable(name, value.c_str());
   }
 
   void* LoadModule(const std::string& path) override {
