@@ -159,6 +159,10 @@ void UpdateEngine::RunSession(const std::string& directory) {
       Status("Retrying channel...");
       Log("Retrying channel: " + entry.name + "...");
       PauseBeforeRetry(attempt);
+      if (Stopped()) {
+        EndSession(false, true);
+        return;
+      }
     }
     ReportProgress(entry.progress_start + entry.progress_span);
   }
