@@ -11,7 +11,6 @@
 namespace platform {
 
 // ERROR_ENVVAR_NOT_FOUND.
-inline constexpr Status kErrorEnvvarNotFound = 203;
 
 // GetEnvironmentVariableA: false and kErrorEnvvarNotFound when unset.
 bool GetEnvironmentVariable(const std::string& name, std::string* value);

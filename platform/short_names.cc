@@ -8,14 +8,6 @@
 namespace platform {
 namespace {
 
-char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string ToUpperAscii(const std::string& text) {
-  std::string upper = text;
-  for (char& c : upper) c = ToUpperAscii(c);
-  return upper;
-}
-
 // Characters a short name may hold besides upper-case letters and digits.
 bool IsShortNameSymbol(char c) { return c != '\0' && std::strchr("!#$%&'()-@^_`{}~", c); }
 
@@ -50,13 +42,6 @@ int DecimalDigits(unsigned n) {
 }
 
 }  // namespace
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
-  return true;
-}
 
 bool IsShortName(const std::string& name) {
   std::size_t dot = name.find('.');

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace platform {
 
 // File names compare like this everywhere in the Windows view: ASCII letters without
 // regard to case, every other byte as it is.
-bool EqualsIgnoreCase(const std::string& a, const std::string& b);
 
 // True when the name is its own short name (upper case, at most 8.3, legal characters).
 bool IsShortName(const std::string& name);

@@ -9,22 +9,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/ascii.h"
+#include "platform/paths.h"
 #include "platform/prefix.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
 
 namespace platform {
 namespace {
-
-char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
-  return true;
-}
 
 struct KnownVersion {
   std::string_view setting;
@@ -45,7 +37,7 @@ const std::array<KnownVersion, 4>& KnownVersions() {
 // A drive letter from "C:\", "C:" or "c"; nothing for anything else.
 std::optional<char> DriveLetter(std::string_view root) {
   if (root.empty() || root.size() > 3) return std::nullopt;
-  char letter = ToUpper(root[0]);
+  char letter = ToUpperAscii(root[0]);
   if (letter < 'A' || letter > 'Z') return std::nullopt;
   if (root.size() >= 2 && root[1] != ':') return std::nullopt;
   if (root.size() == 3 && root[2] != '\\' && root[2] != '/') return std::nullopt;
@@ -57,7 +49,7 @@ bool IsMapped(char letter) {
   std::string drives = PrefixPath("drives/");
   if (drives.empty()) return false;
   struct stat st;
-  return lstat((drives + ToLower(letter)).c_str(), &st) == 0 ||
+  return lstat((drives + ToLowerAscii(letter)).c_str(), &st) == 0 ||
          lstat((drives + letter).c_str(), &st) == 0;
 }
 
@@ -68,7 +60,7 @@ std::uint32_t DriveTypeFromSetting(std::string_view setting) {
       {"remote", kDriveRemote}, {"ramdisk", kDriveRamdisk},
   };
   for (const auto& [text, type] : kTypes)
-    if (EqualsIgnoringCase(setting, text)) return type;
+    if (EqualsIgnoreCase(setting, text)) return type;
   return kDriveUnknown;
 }
 
@@ -201,12 +193,18 @@ OsVersionInfo GetVersionEx() {
   const auto& versions = KnownVersions();
   if (setting) {
     for (const KnownVersion& version : versions)
-      if (EqualsIgnoringCase(*setting, version.setting)) return version.info;
+      if (EqualsIgnoreCase(*setting, version.setting)) return version.info;
   }
   return versions.back().info;  // xp
 }
 
 std::uint32_t GetDriveType(std::string_view root) {
+  // No root means the drive of the current directory, as on Windows.
+  std::string current;
+  if (root.empty()) {
+    current = GetCurrentDirectory().substr(0, 2);
+    root = current;
+  }
   std::optional<char> letter = DriveLetter(root);
   if (!letter) return kDriveNoRootDir;
   if (std::optional<std::uint32_t> type = ConfiguredType(*letter)) return *type;
@@ -239,7 +237,7 @@ std::uint32_t LcidFromLocaleName(std::string_view name) {
   std::string_view language = name.substr(0, name.find('_'));
   for (std::string_view wanted : {name, language}) {
     for (const LocaleId& locale : kLocales)
-      if (EqualsIgnoringCase(wanted, locale.name)) return locale.lcid;
+      if (EqualsIgnoreCase(wanted, locale.name)) return locale.lcid;
   }
   return kDefaultLcid;
 }
@@ -258,7 +256,7 @@ std::string GetComputerName() {
   std::string name(host);
   name = name.substr(0, name.find('.'));
   if (name.size() > 15) name.resize(15);
-  for (char& c : name) c = ToUpper(c);
+  for (char& c : name) c = ToUpperAscii(c);
   return name;
 }
 

@@ -56,6 +56,7 @@ TEST(SysinfoTest, DrivesFromTheMapAndTheSettings) {
   EXPECT_EQ(GetDriveType("C:\\"), kDriveFixed);
   EXPECT_EQ(GetDriveType("z:"), kDriveFixed);
   EXPECT_EQ(GetDriveType("D:\\"), kDriveNoRootDir);
+  EXPECT_EQ(GetDriveType(""), kDriveFixed);  // the current directory's drive (Z: here)
   EXPECT_EQ(GetLogicalDrives(), 1u << 2 | 1u << 25);
 
   ASSERT_EQ(reg::WriteString(kDriveSettingsKey, "D:", "cdrom"), kErrorSuccess);
@@ -72,7 +73,7 @@ TEST(SysinfoTest, DrivesFromTheMapAndTheSettings) {
   EXPECT_EQ(GetDriveType("R:\\"), kDriveRamdisk);
   EXPECT_EQ(GetDriveType("Q:\\"), kDriveUnknown);
   EXPECT_EQ(GetDriveType("E:\\"), kDriveFixed);
-  for (const char* bad : {"", "CC", "1:\\", "C:\\x", "\\\\server\\share\\"})
+  for (const char* bad : {"CC", "1:\\", "C:\\x", "\\\\server\\share\\"})
     EXPECT_EQ(GetDriveType(bad), kDriveNoRootDir) << bad;
 
   EXPECT_EQ(GetLogicalDrives(),
