@@ -73,7 +73,8 @@ int Application::Run() {
   }
   system_.DeleteFile(root_ + "\\properties.txt");
 
-  log_ = std::make_unique<UpdateLog>(system_, RootDirectory);
+  // The root is read once: the log is written for every event of a session.
+  log_ = std::make_unique<UpdateLog>(system_, [root = RootDirectory()] { return root; });
 
   // 6. The fix stub only hands over to the Alternate copy.
   if (fix_stub_) {
