@@ -1,0 +1,65 @@
+// What a user-interface backend provides. The common layer (ui.cc) owns the progress
+// window's state, the transcript and the command queue; a backend only shows things
+// and reports what the user did.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ui.h"
+
+namespace platform::ui::internal {
+
+struct ProgressState {
+  ProgressTemplate layout;
+  std::string status;
+  int percent = 0;
+  bool visible = true;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual const char* Name() const = 0;
+
+  /// Shows a modal message box and returns the pressed button. Any thread.
+  virtual int ShowMessageBox(const std::string& text, const std::string& caption,
+                             std::uint32_t style) = 0;
+
+  /// UI thread, from PumpMessages: bring the window in line with the state.
+  virtual void ShowProgress(const ProgressState& state) = 0;
+  virtual void UpdateProgress(const ProgressState& state) = 0;
+  virtual void CloseProgress() = 0;
+
+  /// UI thread: gathers user input; each Cancel or Enter goes to `post`.
+  virtual void Poll(const std::function<void(Command)>& post) = 0;
+
+  virtual std::optional<std::string> BrowseForFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> BrowseForFolder(const std::string& prompt) = 0;
+  virtual void Beep(std::int32_t /*type*/) {}
+  /// Screen size in pixels.
+  virtual int ScreenWidth() const { return 1024; }
+  virtual int ScreenHeight() const { return 768; }
+  /// Clipboard; backends without a system clipboard leave these to the common layer.
+  virtual bool HasSystemClipboard() const { return false; }
+  virtual std::optional<std::string> ClipboardText() { return std::nullopt; }
+  virtual bool SetClipboard(const std::optional<std::string>& /*text*/) { return false; }
+};
+
+std::unique_ptr<Backend> CreateNoneBackend();
+std::unique_ptr<Backend> CreateTextBackend();
+/// Null when the windowed backend was not built in or no display can be opened.
+std::unique_ptr<Backend> CreateGuiBackend();
+/// True when standard error is a terminal the text backend can draw on.
+bool TerminalAvailable();
+
+/// Labels of a style's buttons in order, and their results.
+struct Button {
+  const char* label;
+  int result;
+};
+std::vector<Button> ButtonsOf(std::uint32_t style);
+
+}  // namespace platform::ui::internal
