@@ -1,8 +1,7 @@
 // Building search-path lists from items, registry values and the environment.
 #include "clientcfg/path_list.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "platform/environment.h"
 
 namespace clientcfg {
 
@@ -41,9 +40,10 @@ int PathListAppendRegistry(platform::reg::Hkey root, const char* subkey, OwnedTe
 }
 
 OwnedText GetEnvAlloc(const char* name, OwnedText default_value) {
-  const char* value = std::getenv(name);
-  if (!value || !*value) return default_value;
-  return std::string(value);
+  std::string value;
+  if (!name || !platform::GetEnvironmentVariable(name, &value) || value.empty())
+    return default_value;
+  return value;
 }
 
 }  // namespace clientcfg

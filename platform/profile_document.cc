@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace platform {
 namespace {
 
@@ -15,17 +17,6 @@ std::string_view TrimView(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -61,7 +52,8 @@ ProfileDocument::ProfileDocument(std::string_view text) {
 
 long ProfileDocument::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].is_section && SameName(lines_[i].section, section)) return static_cast<long>(i);
+    if (lines_[i].is_section && EqualsIgnoreCase(lines_[i].section, section))
+      return static_cast<long>(i);
   return -1;
 }
 
@@ -74,7 +66,7 @@ std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
 long ProfileDocument::FindKey(std::size_t header, std::string_view key) const {
   std::size_t end = SectionEnd(header);
   for (std::size_t i = header + 1; i < end; ++i)
-    if (lines_[i].is_key && SameName(lines_[i].key, key)) return static_cast<long>(i);
+    if (lines_[i].is_key && EqualsIgnoreCase(lines_[i].key, key)) return static_cast<long>(i);
   return -1;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -51,6 +52,32 @@ TEST(RegistryConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(info.values, 2u + 2 * kWritesPerWriter);
   EXPECT_EQ(ReadString(kShared, "Parent"), "p");
   EXPECT_EQ(ReadDword(kShared, "Last"), kWritesPerWriter - 1u);
+}
+
+TEST(RegistryConcurrencyTest, AWriterKilledMidwayLosesNoCommittedWrite) {
+  testing::TempPrefix prefix;
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(pipe_ends[0]);
+    for (std::uint32_t i = 0;; ++i) {
+      if (WriteDword(kShared, "Value " + std::to_string(i), i) != kErrorSuccess) _exit(1);
+      if (write(pipe_ends[1], &i, sizeof i) != sizeof i) _exit(1);  // i is committed
+    }
+  }
+  close(pipe_ends[1]);
+  std::uint32_t committed = 0, last = 0;
+  while (committed < 40 && read(pipe_ends[0], &last, sizeof last) == sizeof last) ++committed;
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  while (read(pipe_ends[0], &last, sizeof last) == sizeof last) ++committed;
+  close(pipe_ends[0]);
+  ASSERT_GE(committed, 40u);
+  for (std::uint32_t i = 0; i < committed; ++i)
+    ASSERT_EQ(ReadDword(kShared, "Value " + std::to_string(i)), i);
+  EXPECT_EQ(WriteString(kShared, "After", "a"), kErrorSuccess);
 }
 
 TEST(RegistryConcurrencyTest, ThreadsShareTheStore) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/registry.h"
 
 namespace platform::reg {
@@ -24,17 +25,6 @@ constexpr std::array<RootNames, 7> kRoots = {{
     {"HKEY_CURRENT_CONFIG", "HKCC", kCurrentConfig},
     {"HKEY_DYN_DATA", "HKDD", kDynData},
 }};
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Opens the key of a path text with the given rights (creating it when asked).
 Status OpenPath(std::string_view key_path, Access access, bool create, ScopedKey* key) {
@@ -62,7 +52,7 @@ bool ParseKeyPath(std::string_view text, KeyPath* path) {
   if (rest.find("\\\\") != std::string_view::npos || (!rest.empty() && rest.front() == '\\'))
     return false;
   for (const RootNames& names : kRoots) {
-    if (EqualsIgnoringCase(root, names.long_name) || EqualsIgnoringCase(root, names.short_name)) {
+    if (EqualsIgnoreCase(root, names.long_name) || EqualsIgnoreCase(root, names.short_name)) {
       path->root = names.key;
       path->subkey = std::string(rest);
       return true;

@@ -2,7 +2,6 @@
 // boundary and applies the Win32 buffer rules, then calls the one store
 // (registry_store.cc). Handles live in a per-process table; each remembers the
 // database it was opened in, so a handle does not wander into another prefix.
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>

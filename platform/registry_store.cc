@@ -6,8 +6,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "platform/prefix.h"
 
 namespace platform::reg::internal {
@@ -179,8 +177,6 @@ Store& Store::Get() {
 }
 
 std::string Store::DatabasePath() { return PrefixPath("registry.db"); }
-
-Store::~Store() { Disconnect(); }
 
 void Store::Disconnect() {
   // A connection inherited across fork belongs to the parent: drop it without closing.

@@ -62,8 +62,6 @@ class Store {
   Status SubkeyAt(KeyId key, std::uint32_t index, std::string* name);
   Status Info(KeyId key, KeyInfo* info);
 
-  ~Store();
-
  private:
   class Transaction;
   template <typename Body>

@@ -45,6 +45,7 @@ inline constexpr Status kErrorFilenameExcedRange = 206;
 inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorWaitTimeout = 258;
 inline constexpr Status kErrorNoMoreItems = 259;
+inline constexpr Status kErrorEnvvarNotFound = 203;
 inline constexpr Status kErrorDirectory = 267;
 inline constexpr Status kErrorInvalidFlags = 1004;
 inline constexpr Status kErrorRegistryCorrupt = 1015;

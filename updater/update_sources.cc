@@ -1,15 +1,10 @@
 // Server, channel and identity tables of the updater.
 #include "updater/update_sources.h"
 
-#include <strings.h>
+#include "platform/ascii.h"
 
 namespace zoma {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
-}
 
 // Rows: default, Europe, Japan; columns: production, test, development.
 constexpr const char* kServers[3][3] = {
@@ -33,15 +28,15 @@ int ServerColumn(ClientKind kind) {
 
 ClientKind ClientKindFromValue(const std::optional<std::string>& value) {
   if (!value) return ClientKind::kProduction;
-  if (StartsWithNoCase(*value, "Test")) return ClientKind::kTest;
-  if (StartsWithNoCase(*value, "Dev")) return ClientKind::kDevelopment;
-  if (StartsWithNoCase(*value, "No")) return ClientKind::kNoUpdate;
+  if (platform::StartsWithIgnoreCase(*value, "Test")) return ClientKind::kTest;
+  if (platform::StartsWithIgnoreCase(*value, "Dev")) return ClientKind::kDevelopment;
+  if (platform::StartsWithIgnoreCase(*value, "No")) return ClientKind::kNoUpdate;
   return ClientKind::kProduction;
 }
 
 Region RegionFromText(std::string_view region_text) {
-  if (StartsWithNoCase(region_text, "Euro")) return Region::kEurope;
-  if (StartsWithNoCase(region_text, "Japan")) return Region::kJapan;
+  if (platform::StartsWithIgnoreCase(region_text, "Euro")) return Region::kEurope;
+  if (platform::StartsWithIgnoreCase(region_text, "Japan")) return Region::kJapan;
   return Region::kDefault;
 }
 
@@ -99,6 +94,8 @@ std::string Credentials(const std::optional<std::string>& password) {
   return "ZomaClient:" + *password;
 }
 
-bool IsPendingNeed(std::string_view setting) { return StartsWithNoCase(setting, "Needs="); }
+bool IsPendingNeed(std::string_view setting) {
+  return platform::StartsWithIgnoreCase(setting, "Needs=");
+}
 
 }  // namespace zoma

@@ -1,0 +1,60 @@
+# zomareg's answers to bad input and its everyday operations, run as a user would in a
+# fresh prefix. Arguments: ZOMAREG (program), TESTDATA (fixtures), WORK (scratch).
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+set(ENV{ZOMA_PREFIX} ${WORK}/prefix)
+
+# expect(<exit: zero|nonzero> <text expected in the output> <arguments>...)
+function(expect exit text)
+  execute_process(COMMAND ${ZOMAREG} ${ARGN} INPUT_FILE /dev/null RESULT_VARIABLE rc OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  set(all "${out}${err}")
+  if((exit STREQUAL "zero" AND NOT rc EQUAL 0) OR (exit STREQUAL "nonzero" AND rc EQUAL 0))
+    message(FATAL_ERROR "zomareg ${ARGN}: exit ${rc}, expected ${exit}:\n${all}")
+  endif()
+  string(FIND "${all}" "${text}" found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "zomareg ${ARGN}: \"${text}\" not in the output:\n${all}")
+  endif()
+endfunction()
+
+set(update "HKLM\\Software\\Norvance\\Zoma\\Update")
+expect(nonzero "Invalid key name" query "HKXX\\Software")
+expect(nonzero "Invalid key name" add "Software\\Norvance")
+expect(nonzero "unable to find" query "HKLM\\Software\\Missing")
+expect(nonzero "unable to find" export "HKLM\\Software\\Missing" ${WORK}/missing.reg)
+expect(nonzero "Invalid syntax" query)
+expect(nonzero "Invalid syntax" query ${update} /t REG_SZ)
+expect(nonzero "Invalid operation" copy ${update})
+expect(nonzero "Cannot open" import ${WORK}/no-such-file.reg)
+
+file(WRITE ${WORK}/bad.reg "REGEDIT4\n\n[HKLM\\Software\\Bad]\n\"Fine\"=\"x\"\n\"Count\"=dword:1234567890\n")
+expect(nonzero "bad.reg:5:" import ${WORK}/bad.reg)
+expect(nonzero "unable to find" query "HKLM\\Software\\Bad")
+
+expect(zero "completed successfully" import ${TESTDATA}/norvance-v5.reg)
+expect(zero "ZomaClient    REG_SZ    Test" query ${update} /v zomaclient)
+expect(zero "HKEY_LOCAL_MACHINE\\Software\\Norvance\\Zoma\\Main\\Search Paths"
+       query "HKLM\\Software\\Norvance\\Zoma\\Main")
+expect(zero "Size    REG_QWORD    0x140000000" query "HKLM\\Software\\Norvance" /s)
+expect(zero "(Default)    REG_SZ    Starfall" query "HKLM\\Software\\Norvance\\Zoma\\Manifest\\GAME42" /ve)
+expect(nonzero "unable to find" query ${update} /v Nothing)
+
+expect(zero "completed successfully" add ${update} /v Retries /t REG_DWORD /d 0x2a /f)
+expect(zero "Retries    REG_DWORD    0x2a" query ${update} /v Retries)
+expect(nonzero "Invalid value" add ${update} /v Retries /t REG_DWORD /d 4294967296 /f)
+expect(nonzero "Invalid value" add ${update} /v Blob /t REG_BINARY /d 0g /f)
+expect(zero "completed successfully" add ${update} /v List /t REG_MULTI_SZ /d "a\\0b" /f)
+expect(zero "List    REG_MULTI_SZ    a\\0b" query ${update} /v List)
+# Without /f an existing value is only replaced when the user says yes.
+expect(nonzero "cancelled" add ${update} /v Retries /t REG_DWORD /d 1)
+expect(zero "0x2a" query ${update} /v Retries)
+
+expect(zero "completed successfully" delete ${update} /v Retries /f)
+expect(nonzero "unable to find" query ${update} /v Retries)
+expect(zero "completed successfully" delete ${update} /va /f)
+expect(nonzero "unable to find" query ${update} /v ZomaClient)
+expect(nonzero "root key" delete HKLM /f)
+expect(zero "completed successfully" delete "HKLM\\Software\\Norvance" /f)
+expect(nonzero "unable to find" query "HKLM\\Software\\Norvance")
+file(REMOVE_RECURSE ${WORK})
