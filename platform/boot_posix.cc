@@ -1,6 +1,5 @@
 // The start-of-Windows actions: WININIT.INI, delayed renames and RunOnce.
 #include <stdio.h>
-#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,16 +7,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/boot.h"
 #include "platform/command_line.h"
 #include "platform/delayed_move.h"
-#include "platform/host_bridge.h"
+#include "platform/paths.h"
 #include "platform/prefix.h"
 #include "platform/process.h"
 #include "platform/profile_document.h"
 #include "platform/program_search.h"
 #include "platform/registry.h"
 #include "platform/sync.h"
+#include "platform/sysinfo.h"
 
 namespace platform {
 namespace {
@@ -51,8 +52,8 @@ bool AppendLine(const std::string& host_path, const std::string& line) {
 }
 
 void ApplyWininit(Reporter& report) {
-  std::string windows = bridge::WindowsDirectory();
-  std::string ini = bridge::HostPath(bridge::JoinWindowsPath(windows, "WININIT.INI"));
+  std::string windows = GetWindowsDirectory();
+  std::string ini = ToHostPath(JoinWindowsPath(windows, "WININIT.INI"));
   std::ifstream file(ini, std::ios::binary);
   if (ini.empty() || !file) return;
   std::stringstream text;
@@ -60,7 +61,7 @@ void ApplyWininit(Reporter& report) {
   file.close();
   for (const auto& [key, value] : ProfileDocument(text.str()).Entries("Rename")) {
     PendingRename rename;
-    if (strcasecmp(key.c_str(), "NUL") == 0) {
+    if (EqualsIgnoreCase(key, "NUL")) {
       rename.source = value;
       if (ApplyPendingRename(rename))
         report.Done("WININIT.INI: deleted " + value);
@@ -74,7 +75,7 @@ void ApplyWininit(Reporter& report) {
         report.Failed("WININIT.INI: could not move " + value + " to " + key);
     }
   }
-  std::string backup = bridge::HostPath(bridge::JoinWindowsPath(windows, "WININIT.BAK"));
+  std::string backup = ToHostPath(JoinWindowsPath(windows, "WININIT.BAK"));
   if (!backup.empty() && rename(ini.c_str(), backup.c_str()) == 0) {
     report.Done("WININIT.INI renamed to WININIT.BAK");
   } else {
@@ -142,7 +143,8 @@ std::vector<RunOnceEntry> ReadRunOnce(reg::Hkey key) {
 // "start X": X without the word and without one pair of quotes, or "" for other lines.
 std::string StartTarget(const std::string& command) {
   std::size_t begin = command.find_first_not_of(" \t");
-  if (begin == std::string::npos || strncasecmp(command.c_str() + begin, "start", 5) != 0)
+  if (begin == std::string::npos ||
+      !StartsWithIgnoreCase(std::string_view(command).substr(begin), "start"))
     return {};
   std::size_t rest = begin + 5;
   if (rest >= command.size() || (command[rest] != ' ' && command[rest] != '\t')) return {};

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/delayed_move.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/win_error.h"
@@ -16,7 +17,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-const std::string kChild = ZOMA_TEST_CHILD;
+const std::string kChild = ToWindowsPath(ZOMA_TEST_CHILD);
 
 class Boot : public ::testing::Test {
  protected:

@@ -7,8 +7,8 @@
 #include <cerrno>
 
 #include "platform/delayed_move.h"
-#include "platform/host_bridge.h"
 #include "platform/host_copy.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/sync.h"
 #include "platform/win_error.h"
@@ -58,8 +58,8 @@ std::string StripNtPrefix(std::string path) {
 }
 
 bool RecordDelayed(const std::string& existing, const char* new_name, bool replace) {
-  PendingRename rename{bridge::FullWindowsPath(existing),
-                       new_name ? bridge::FullWindowsPath(new_name) : std::string(), replace};
+  PendingRename rename{GetFullPathName(existing),
+                       new_name ? GetFullPathName(new_name) : std::string(), replace};
   if (rename.source.empty() || (new_name && rename.target.empty())) return Fail(kErrorPathNotFound);
   // Other processes append to the same value.
   MutexHandle guard = CreateMutex(kPendingRenamesMutex);
@@ -117,7 +117,7 @@ std::string EncodePendingRenames(const std::vector<PendingRename>& renames) {
 }
 
 bool ApplyPendingRename(const PendingRename& rename) {
-  std::string source = bridge::HostPath(rename.source);
+  std::string source = ToHostPath(rename.source);
   if (source.empty()) return Fail(kErrorPathNotFound);
   if (rename.target.empty()) {
     struct stat st;
@@ -125,7 +125,7 @@ bool ApplyPendingRename(const PendingRename& rename) {
     int result = S_ISDIR(st.st_mode) ? rmdir(source.c_str()) : unlink(source.c_str());
     return result == 0 || Fail(StatusFromErrno(errno));
   }
-  std::string target = bridge::HostPath(rename.target);
+  std::string target = ToHostPath(rename.target);
   if (target.empty()) return Fail(kErrorPathNotFound);
   return MoveHost(source, target, rename.replace_existing, true);
 }
@@ -137,8 +137,8 @@ bool MoveFileEx(const std::string& existing, const char* new_name, std::uint32_t
     return RecordDelayed(existing, new_name, replace);
   }
   if (!new_name) return Fail(kErrorInvalidParameter);
-  std::string from = bridge::HostPath(existing);
-  std::string to = bridge::HostPath(new_name);
+  std::string from = ToHostPath(existing);
+  std::string to = ToHostPath(new_name);
   if (from.empty() || to.empty()) return Fail(kErrorPathNotFound);
   return MoveHost(from, to, replace, (flags & kMoveFileCopyAllowed) != 0);
 }

@@ -2,13 +2,13 @@
 // the dynamic linker brought in count as loaded too, as on Windows.
 #include <dlfcn.h>
 #include <link.h>
-#include <strings.h>
 
 #include <cstring>
 #include <vector>
 
-#include "platform/host_bridge.h"
+#include "platform/ascii.h"
 #include "platform/module.h"
+#include "platform/paths.h"
 #include "platform/program_search.h"
 
 namespace platform {
@@ -41,7 +41,7 @@ ModuleHandle MainProgram() { return dlopen(nullptr, RTLD_NOW); }
 // The host path of a loaded module with this base name (case ignored), or "".
 std::string FindLoadedByBaseName(const std::string& base) {
   for (const std::string& path : LoadedModulePaths())
-    if (strcasecmp(BaseName(path).c_str(), base.c_str()) == 0) return path;
+    if (EqualsIgnoreCase(BaseName(path), base)) return path;
   return {};
 }
 
@@ -96,12 +96,12 @@ ModuleHandle GetModuleHandle(const std::string& name) {
   std::string program = RunningProgramHostPath();
   std::string match;
   if (HasDirectoryPart(file)) {
-    std::string host = bridge::HostPath(file);
+    std::string host = ToHostPath(file);
     if (SameFile(host, program)) return MainProgram();
     for (const std::string& path : LoadedModulePaths())
       if (SameFile(path, host)) match = path;
   } else {
-    if (strcasecmp(BaseName(program).c_str(), file.c_str()) == 0) return MainProgram();
+    if (EqualsIgnoreCase(BaseName(program), file)) return MainProgram();
     match = FindLoadedByBaseName(file);
   }
   ModuleHandle module = match.empty() ? nullptr : dlopen(match.c_str(), RTLD_NOW | RTLD_NOLOAD);
@@ -114,13 +114,13 @@ ModuleHandle GetModuleHandle(const std::string& name) {
 }
 
 std::string GetModuleFileName(ModuleHandle module) {
-  if (!module || module == MainProgram()) return bridge::WindowsPath(RunningProgramHostPath());
+  if (!module || module == MainProgram()) return ToWindowsPath(RunningProgramHostPath());
   link_map* map = nullptr;
   if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) {
     SetLastError(kErrorInvalidHandle);
     return {};
   }
-  return bridge::WindowsPath(map->l_name);
+  return ToWindowsPath(map->l_name);
 }
 
 std::uint32_t GetModuleFileName(ModuleHandle module, char* buffer, std::uint32_t size) {

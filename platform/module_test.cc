@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/paths.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace platform {
 namespace {
 
-const std::string kModule = ZOMA_TEST_MODULE;
+const std::string kModuleHost = ZOMA_TEST_MODULE;
+const std::string kModule = ToWindowsPath(kModuleHost);
 
 using AddFunction = int (*)(int, int);
 using CountFunction = int (*)();
@@ -46,7 +48,7 @@ TEST(Module, LoadsByPathAndFindsExports) {
 
 TEST(Module, BareNamesAreSearchedAndMissingOnesFail) {
   testing::TempPrefix prefix;
-  std::string dir = kModule.substr(0, kModule.rfind('/'));
+  std::string dir = kModuleHost.substr(0, kModuleHost.rfind('/'));
   const char* old_path = std::getenv("PATH");
   std::string saved = old_path ? old_path : "";
   setenv("PATH", dir.c_str(), 1);
@@ -61,12 +63,12 @@ TEST(Module, BareNamesAreSearchedAndMissingOnesFail) {
   EXPECT_EQ(LoadLibrary("no-such-module"), nullptr);
   EXPECT_EQ(GetLastError(), kErrorModNotFound);
   // "name." means the name has no extension: ".dll" is not added.
-  EXPECT_EQ(LoadLibrary(dir + "/testmodule."), nullptr);
-  std::string text = prefix.dir() + "/broken.dll";
+  EXPECT_EQ(LoadLibrary(kModule.substr(0, kModule.size() - 3)), nullptr);
+  std::string text = prefix.drive_c() + "/broken.dll";
   FILE* file = fopen(text.c_str(), "w");
   fputs("not a library", file);
   fclose(file);
-  EXPECT_EQ(LoadLibrary(text), nullptr);
+  EXPECT_EQ(LoadLibrary("c:\\BROKEN"), nullptr);
   EXPECT_EQ(GetLastError(), kErrorBadExeFormat);
 }
 
@@ -75,8 +77,8 @@ TEST(Module, RunningProgram) {
   ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
   ASSERT_GT(length, 0);
   self[length] = '\0';
-  EXPECT_EQ(GetModuleFileName(nullptr), self);
-  EXPECT_EQ(GetModuleFileName(GetModuleHandle("")), self);
+  EXPECT_EQ(GetModuleFileName(nullptr), ToWindowsPath(self));
+  EXPECT_EQ(GetModuleFileName(GetModuleHandle("")), ToWindowsPath(self));
   // ".dll" is implied unless a trailing "." says "no extension".
   EXPECT_EQ(GetModuleHandle("platform_test"), nullptr);
   EXPECT_EQ(GetModuleHandle("PLATFORM_TEST."), GetModuleHandle(""));

@@ -17,8 +17,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/ascii.h"
 #include "platform/command_line.h"
-#include "platform/host_bridge.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "platform/process_internal.h"
 #include "platform/program_search.h"
 
@@ -32,8 +34,7 @@ constexpr char kShowWindowVariable[] = "ZOMA_SHOWWINDOW";
 
 bool NameIs(const std::string& entry, const char* name) {
   std::size_t length = std::strlen(name);
-  return entry.size() > length && entry[length] == '=' &&
-         strncasecmp(entry.c_str(), name, length) == 0;
+  return entry.size() > length && entry[length] == '=' && StartsWithIgnoreCase(entry, name);
 }
 
 std::vector<std::string> ChildEnvironment(const CreateProcessOptions& options,
@@ -42,7 +43,7 @@ std::vector<std::string> ChildEnvironment(const CreateProcessOptions& options,
   if (options.environment) {
     for (const std::string& entry : *options.environment) {
       if (NameIs(entry, "PATH"))
-        entries.push_back("PATH=" + bridge::HostPathList(entry.substr(5)));
+        entries.push_back("PATH=" + WindowsPathListToHost(entry.substr(5)));
       else
         entries.push_back(entry);
     }
@@ -168,7 +169,7 @@ bool CreateProcess(const std::string& command_line, const CreateProcessOptions& 
   Status status =
       options.application_name.empty() ? FindProgramFile(program, &found) : kErrorFileNotFound;
   if (!options.application_name.empty()) {
-    found.host_path = bridge::HostPath(program);  // named exactly: no search, no ".exe"
+    found.host_path = ToHostPath(program);  // named exactly: no search, no ".exe"
     struct stat st;
     if (!found.host_path.empty() && stat(found.host_path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
       status = kErrorSuccess;
@@ -178,7 +179,7 @@ bool CreateProcess(const std::string& command_line, const CreateProcessOptions& 
 
   std::string directory;
   if (!options.current_directory.empty()) {
-    directory = bridge::HostPath(options.current_directory);
+    directory = ToHostPath(options.current_directory);
     struct stat st;
     if (directory.empty() || stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       return Fail(kErrorDirectory);

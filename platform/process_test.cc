@@ -12,12 +12,14 @@
 #include <thread>
 
 #include "platform/command_line.h"
+#include "platform/paths.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace platform {
 namespace {
 
-const std::string kChild = ZOMA_TEST_CHILD;
+const std::string kChildHost = ZOMA_TEST_CHILD;
+const std::string kChild = ToWindowsPath(kChildHost);
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -160,7 +162,7 @@ TEST(Process, SuspendedChildRunsOnlyAfterResume) {
 }
 
 TEST(Process, FindsProgramsLikeCreateProcess) {
-  std::string dir = kChild.substr(0, kChild.rfind('/'));
+  std::string dir = kChildHost.substr(0, kChildHost.rfind('/'));
   const char* old_path = std::getenv("PATH");
   std::string saved = old_path ? old_path : "";
   setenv("PATH", ("/nonexistent:" + dir).c_str(), 1);
@@ -175,13 +177,13 @@ TEST(Process, FindsProgramsLikeCreateProcess) {
   EXPECT_EQ(GetLastError(), kErrorFileNotFound);
   EXPECT_FALSE(info.process.valid());
   testing::TempPrefix prefix;
-  std::string text = prefix.dir() + "/text.exe";
+  std::string text = prefix.drive_c() + "/text.exe";
   std::ofstream(text) << "not a program\n";
   chmod(text.c_str(), 0755);
-  EXPECT_FALSE(CreateProcess(text, {}, &info));
+  EXPECT_FALSE(CreateProcess("C:\\TEXT", {}, &info));
   EXPECT_EQ(GetLastError(), kErrorBadExeFormat);
   CreateProcessOptions exact;
-  exact.application_name = dir + "/testchild";  // named exactly: no ".exe" added
+  exact.application_name = kChild.substr(0, kChild.size() - 4);  // exactly: no ".exe" added
   EXPECT_FALSE(CreateProcess("testchild args", exact, &info));
   exact.application_name = kChild;
   EXPECT_TRUE(CreateProcess("whatever args", exact, &info));
@@ -191,13 +193,13 @@ TEST(Process, FindsProgramsLikeCreateProcess) {
 TEST(Process, DirectoryEnvironmentShowStateAndPriority) {
   testing::TempPrefix prefix;
   CreateProcessOptions options;
-  options.current_directory = prefix.dir();
+  options.current_directory = "C:\\";
   Captured run = RunCaptured(Quoted(kChild) + " cwd", options);
   char real[4096];
-  ASSERT_NE(realpath(prefix.dir().c_str(), real), nullptr);
+  ASSERT_NE(realpath(prefix.drive_c().c_str(), real), nullptr);
   EXPECT_EQ(run.output, std::string(real) + "\n");
 
-  options.current_directory = prefix.dir() + "/missing";
+  options.current_directory = "C:\\missing";
   EXPECT_FALSE(RunCaptured(Quoted(kChild) + " cwd", options).started);
   EXPECT_EQ(GetLastError(), kErrorDirectory);
 

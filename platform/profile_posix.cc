@@ -8,11 +8,12 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/host_bridge.h"
 #include "platform/host_copy.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/profile_document.h"
 #include "platform/program_search.h"
+#include "platform/sysinfo.h"
 #include "platform/win_error.h"
 
 namespace platform {
@@ -25,8 +26,8 @@ constexpr off_t kLargestProfile = 16 << 20;
 std::mutex write_mutex;
 
 std::string ProfileHostPath(const std::string& file) {
-  if (HasDirectoryPart(file)) return bridge::HostPath(file);
-  return bridge::HostPath(bridge::JoinWindowsPath(bridge::WindowsDirectory(), file));
+  if (HasDirectoryPart(file)) return ToHostPath(file);
+  return ToHostPath(JoinWindowsPath(GetWindowsDirectory(), file));
 }
 
 // Reads the file: kErrorFileNotFound when it is missing, another code when it cannot be

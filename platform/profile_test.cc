@@ -78,7 +78,7 @@ TEST_F(PrivateProfile, ValuesDefaultsAndTheBufferRules) {
 TEST_F(PrivateProfile, EnumerationsAsNulSeparatedLists) {
   std::uint32_t result = 0;
   auto sections = [](char* buffer, std::uint32_t size) {
-    return GetPrivateProfileSectionNames(buffer, size, "test.ini");
+    return GetPrivateProfileSectionNames(buffer, size, "TEST.INI");
   };
   EXPECT_EQ(Call(32, &result, sections), std::string("Main\0Other\0\0", 12));
   EXPECT_EQ(result, 11u);

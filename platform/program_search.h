@@ -33,4 +33,7 @@ std::string BaseName(const std::string& path);
 /// True when the name carries a directory part (a separator or a drive).
 bool HasDirectoryPart(const std::string& name);
 
+/// Joins a Windows directory and a name with one backslash.
+std::string JoinWindowsPath(const std::string& directory, const std::string& name);
+
 }  // namespace platform

@@ -4,8 +4,10 @@
 
 #include <vector>
 
-#include "platform/host_bridge.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "platform/program_search.h"
+#include "platform/sysinfo.h"
 
 namespace platform {
 namespace {
@@ -21,7 +23,7 @@ bool IsRegularFile(const std::string& host_path) {
 }
 
 std::string ApplicationDirectory() {
-  std::string program = bridge::WindowsPath(RunningProgramHostPath());
+  std::string program = ToWindowsPath(RunningProgramHostPath());
   std::size_t cut = program.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : program.substr(0, cut);
 }
@@ -31,9 +33,9 @@ std::string ApplicationDirectory() {
 Status FindFirst(const std::vector<std::string>& candidates,
                  const std::vector<std::string>& directories, FoundFile* found) {
   auto try_path = [&](const std::string& windows_path) {
-    std::string host = bridge::HostPath(windows_path);
+    std::string host = ToHostPath(windows_path);
     if (!IsRegularFile(host)) return false;
-    found->windows_path = bridge::FullWindowsPath(windows_path);
+    found->windows_path = GetFullPathName(windows_path);
     found->host_path = host;
     return true;
   };
@@ -45,13 +47,28 @@ Status FindFirst(const std::vector<std::string>& candidates,
   for (const std::string& directory : directories) {
     if (directory.empty()) continue;
     for (const std::string& name : candidates)
-      if (try_path(bridge::JoinWindowsPath(directory, name))) return kErrorSuccess;
+      if (try_path(JoinWindowsPath(directory, name))) return kErrorSuccess;
   }
   return kErrorFileNotFound;
 }
 
+// The directories of PATH (in Windows form, ";"-separated), in order.
+std::vector<std::string> PathDirectories() {
+  std::vector<std::string> directories;
+  std::string list;
+  if (!GetEnvironmentVariable("PATH", &list)) return directories;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(';', start);
+    if (end == std::string::npos) end = list.size();
+    if (end > start) directories.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return directories;
+}
+
 std::vector<std::string> WithPath(std::vector<std::string> directories) {
-  for (std::string& directory : bridge::PathDirectories()) directories.push_back(directory);
+  for (std::string& directory : PathDirectories()) directories.push_back(directory);
   return directories;
 }
 
@@ -66,6 +83,12 @@ bool HasDirectoryPart(const std::string& name) {
   return name.find_first_of("\\/") != std::string::npos || (name.size() >= 2 && name[1] == ':');
 }
 
+std::string JoinWindowsPath(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  char last = directory.back();
+  return last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
+}
+
 std::string RunningProgramHostPath() {
   char buffer[4096];
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -78,8 +101,8 @@ Status FindProgramFile(const std::string& name, FoundFile* found) {
   if (!HasExtension(name)) candidates.push_back(name + ".exe");
   if (HasDirectoryPart(name)) return FindFirst(candidates, {}, found);
   return FindFirst(candidates,
-                   WithPath({ApplicationDirectory(), bridge::CurrentDirectory(),
-                             bridge::SystemDirectory(), bridge::WindowsDirectory()}),
+                   WithPath({ApplicationDirectory(), GetCurrentDirectory(), GetSystemDirectory(),
+                             GetWindowsDirectory()}),
                    found);
 }
 
@@ -92,8 +115,8 @@ Status FindLibraryFile(const std::string& name, FoundFile* found) {
     file += ".dll";
   if (HasDirectoryPart(file)) return FindFirst({file}, {}, found);
   return FindFirst({file},
-                   WithPath({ApplicationDirectory(), bridge::SystemDirectory(),
-                             bridge::WindowsDirectory(), bridge::CurrentDirectory()}),
+                   WithPath({ApplicationDirectory(), GetSystemDirectory(), GetWindowsDirectory(),
+                             GetCurrentDirectory()}),
                    found);
 }
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 
 #include "platform/delayed_move.h"
-#include "platform/host_bridge.h"
 #include "platform/host_copy.h"
+#include "platform/paths.h"
 #include "platform/setup_install.h"
 #include "platform/win_error.h"
 
@@ -31,8 +31,8 @@ int CompareTimes(const timespec& a, const timespec& b) {
 bool SetupInstallFileEx(const std::string& source, const std::string& target,
                         std::uint32_t copy_style, bool* file_was_in_use) {
   if (file_was_in_use) *file_was_in_use = false;
-  std::string source_host = bridge::HostPath(source);
-  std::string target_host = bridge::HostPath(target);
+  std::string source_host = ToHostPath(source);
+  std::string target_host = ToHostPath(target);
   struct stat source_stat, target_stat;
   if (source_host.empty() || stat(source_host.c_str(), &source_stat) != 0 ||
       !S_ISREG(source_stat.st_mode))
@@ -59,7 +59,7 @@ bool SetupInstallFileEx(const std::string& source, const std::string& target,
       return Fail(StatusFromErrno(error));
     }
     // Replaced at the next restart: the copy waits beside the target.
-    if (!MoveFileEx(bridge::WindowsPath(temp), target.c_str(),
+    if (!MoveFileEx(ToWindowsPath(temp), target.c_str(),
                     kMoveFileDelayUntilReboot | kMoveFileReplaceExisting)) {
       unlink(temp.c_str());
       return false;

@@ -7,13 +7,14 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace platform {
 namespace {
 
-const std::string kChild = ZOMA_TEST_CHILD;
+const std::string kChild = ToWindowsPath(ZOMA_TEST_CHILD);
 const std::string kName = "ZomaUp There Can Be Only One";
 
 TEST(Sync, LockFileNamesAreSafe) {

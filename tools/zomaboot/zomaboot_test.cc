@@ -7,6 +7,7 @@
 
 #include "platform/boot.h"
 #include "platform/delayed_move.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/testing/temp_prefix.h"
 
@@ -28,6 +29,8 @@ Result RunZomaboot(const std::string& arguments) {
   return result;
 }
 
+std::string Child() { return platform::ToWindowsPath(ZOMA_TEST_CHILD); }
+
 std::string ReadHost(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
@@ -42,7 +45,7 @@ TEST(Zomaboot, AppliesADelayedMoveAndARunOnceEntryExactlyOnce) {
   ASSERT_TRUE(
       platform::MoveFileEx("C:\\staged.dll", "C:\\live.dll", platform::kMoveFileDelayUntilReboot));
   ASSERT_EQ(platform::reg::WriteString(platform::kRunOnceKey, "Once",
-                                       std::string(ZOMA_TEST_CHILD) + " append " + log + " ran"),
+                                       Child() + " append " + log + " ran"),
             platform::kErrorSuccess);
 
   // Without a restart request, --if-pending leaves everything alone.
@@ -56,7 +59,7 @@ TEST(Zomaboot, AppliesADelayedMoveAndARunOnceEntryExactlyOnce) {
   EXPECT_EQ(first.output,
             "PendingFileRenameOperations: moved C:\\staged.dll to C:\\live.dll\n"
             "RunOnce Once: ran " +
-                std::string(ZOMA_TEST_CHILD) + " append " + log +
+                Child() + " append " + log +
                 " ran, exit code 0\n"
                 "restart request cleared\n");
   EXPECT_EQ(ReadHost(prefix.drive_c() + "/live.dll"), "new");
