@@ -11,6 +11,7 @@
 #include "platform/boot.h"
 #include "platform/command_line.h"
 #include "platform/delayed_move.h"
+#include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/prefix.h"
 #include "platform/process.h"
@@ -134,7 +135,10 @@ std::vector<RunOnceEntry> ReadRunOnce(reg::Hkey key) {
       break;
     std::string command(data.data(), data_size);
     while (!command.empty() && command.back() == '\0') command.pop_back();
-    if (type != reg::kRegSz && type != reg::kRegExpandSz) command.clear();
+    if (type == reg::kRegExpandSz)
+      command = ExpandEnvironmentStrings(command);
+    else if (type != reg::kRegSz)
+      command.clear();
     entries.push_back({std::string(name.data(), name_size), command});
   }
   return entries;

@@ -145,17 +145,22 @@ TEST_F(Boot, RunOnceEntriesRunOnce) {
       reg::WriteString(kRunOnceKey, "Second", "START \"" + kChild + "\" append " + log + " two"),
       kErrorSuccess);
   ASSERT_EQ(reg::WriteString(kRunOnceKey, "Broken", "no-such-program-anywhere"), kErrorSuccess);
+  setenv("ZOMA_TEST_WORD", "three", 1);
+  ASSERT_EQ(
+      reg::WriteString(kRunOnceKey, "Expanded",
+                       "\"" + kChild + "\" append " + log + " %ZOMA_TEST_WORD%", reg::kRegExpandSz),
+      kErrorSuccess);
 
   BootOptions options;
   options.wait_for_commands = true;
   BootReport report = ApplyPendingBootActions(options);
-  EXPECT_EQ(Read("runonce.log"), "one\ntwo\n");
+  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\n");
   std::ifstream shell(prefix_.dir() + "/shell-open.log");
   std::stringstream opened;
   opened << shell.rdbuf();
   EXPECT_EQ(opened.str(), "www.zoma.example\n");
   EXPECT_TRUE(report.any_failed);  // the broken entry
-  ASSERT_EQ(report.lines.size(), 4u);
+  ASSERT_EQ(report.lines.size(), 5u);
   EXPECT_EQ(report.lines[1],
             "RunOnce Logon To Zoma: opened www.zoma.example (recorded in shell-open.log)");
 
@@ -164,7 +169,7 @@ TEST_F(Boot, RunOnceEntriesRunOnce) {
   EXPECT_EQ(reg::ReadValue(kRunOnceKey, "First", &value), kErrorFileNotFound);
   EXPECT_EQ(reg::ReadValue(kRunOnceKey, "Broken", &value), kErrorFileNotFound);
   EXPECT_TRUE(ApplyPendingBootActions(options).lines.empty());
-  EXPECT_EQ(Read("runonce.log"), "one\ntwo\n");
+  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\n");
 }
 
 TEST_F(Boot, LogoffIsNoRestart) {

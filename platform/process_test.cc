@@ -105,6 +105,17 @@ TEST(Process, ExitCodesStillActiveAndKeptAfterReaping) {
   EXPECT_EQ(code, 42u);
 }
 
+TEST(Process, ChildrenNobodyWaitsForAreReapedToo) {
+  ProcessInformation info;
+  ASSERT_TRUE(CreateProcess(Quoted(kChild) + " exit 3", {}, &info));
+  std::string proc = "/proc/" + std::to_string(info.process_id);
+  CloseHandle(info.process);
+  CloseHandle(info.thread);
+  for (int i = 0; i < 500 && Exists(proc); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(Exists(proc));
+}
+
 TEST(Process, TimedWaitTimesOutAndTerminateSetsTheCode) {
   ProcessInformation info;
   ASSERT_TRUE(CreateProcess(Quoted(kChild) + " sleep 20000", {}, &info));
