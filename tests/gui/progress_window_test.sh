@@ -30,6 +30,11 @@ done
 mkdir -p "$artefacts"
 rm -f "$artefacts"/*.png "$artefacts/demo.out" "$artefacts/ui.log"
 
+# Without a display the windowed backend steps aside and the run still completes.
+fallback=$(DISPLAY=:32767 ZOMA_UI=gui "$demo" --step-ms 1 2>&1 </dev/null)
+echo "$fallback" | grep -qx "backend none" || { echo "$fallback"; echo "FAILED: no fallback without a display"; exit 1; }
+echo "$fallback" | grep -qx "completed" || { echo "$fallback"; echo "FAILED: the run without a display did not complete"; exit 1; }
+
 xvfb_pid=""
 demo_pid=""
 cleanup() {
@@ -100,12 +105,20 @@ screenshot() {
   xwd -root -silent | /usr/bin/convert xwd:- "$artefacts/$1" || fail "no screenshot $1"
 }
 
+# A file for the open dialog, and the Windows name it is known by (Z: is the host's root).
+pick="$(realpath "$artefacts")/pick.txt"
+echo text >"$pick"
+pick_windows="Z:$(echo "$pick" | tr / '\\')"
+
 export ZOMA_UI=gui
 export ZOMA_UI_LOG="$artefacts/ui.log"
-"$demo" --hold-ms 3000 --questions --wait-for-enter >"$artefacts/demo.out" 2>&1 &
+export HOME="$artefacts/home"  # FLTK's file chooser keeps its favourites there
+"$demo" --hold-ms 3000 --questions --clipboard --open-dialog "$pick_windows" \
+  --wait-for-enter >"$artefacts/demo.out" 2>&1 &
 demo_pid=$!
 
 wait_for_line "backend gui"
+wait_for_line "clipboard Zoma clipboard text"
 wait_for_line "halfway"
 caption="Zoma Software Updater"
 progress=$(window_named "$caption") || fail "no window captioned \"$caption\""
@@ -130,6 +143,14 @@ wait_for_line "answer Question two IDYES"
 box=$(window_named "Question three") || fail "no box \"Question three\""
 press_in_foreground "$box" Escape
 wait_for_line "answer Question three IDCANCEL"
+
+# The open dialog, from the worker thread, offering the file: Enter takes it.
+wait_for_line "asking open dialog"
+chooser=$(window_named "Choose a text file") || fail "no open dialog"
+sleep 0.3
+screenshot open-dialog.png
+xdotool windowfocus --sync "$chooser" key Return
+wait_for_line "chosen $pick_windows"
 
 # Escape on the progress window is Cancel: the stop question, answered No.
 wait_for_line "worker done"

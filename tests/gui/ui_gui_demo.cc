@@ -3,10 +3,13 @@
 // advances the bar and the status line and asks questions. Every step and answer is
 // printed on standard output, one line each, so that a driving script can follow.
 //
-//   ui_gui_demo [--hold-ms N] [--step-ms N] [--questions] [--wait-for-enter]
+//   ui_gui_demo [--hold-ms N] [--step-ms N] [--questions] [--clipboard]
+//               [--open-dialog WINDOWS-PATH] [--wait-for-enter]
 //
 //   --hold-ms N       pause N ms at 50 % (after printing "halfway"), for a screenshot
 //   --questions       at 75 % the worker asks three message boxes
+//   --clipboard       at 25 % the worker puts a text on the clipboard and reads it back
+//   --open-dialog P   at 90 % the worker asks for a text file, offering P
 //   --wait-for-enter  after the run the window stays until Enter or Cancel closes it
 #include <atomic>
 #include <chrono>
@@ -40,6 +43,8 @@ struct Options {
   int hold_ms = 0;
   int step_ms = 40;
   bool questions = false;
+  bool clipboard = false;
+  std::string open_dialog;
   bool wait_for_enter = false;
 };
 
@@ -51,6 +56,8 @@ Options ParseOptions(int argc, char** argv) {
     if (arg == "--hold-ms" && has_value) options.hold_ms = std::atoi(argv[++i]);
     if (arg == "--step-ms" && has_value) options.step_ms = std::atoi(argv[++i]);
     if (arg == "--questions") options.questions = true;
+    if (arg == "--clipboard") options.clipboard = true;
+    if (arg == "--open-dialog" && has_value) options.open_dialog = argv[++i];
     if (arg == "--wait-for-enter") options.wait_for_enter = true;
   }
   return options;
@@ -92,6 +99,22 @@ int main(int argc, char** argv) {
       window->SetProgress(percent);
       window->SetStatus("Downloading ZOMA.EXE: file " + std::to_string(percent / 5 + 1) +
                         " of 21 (" + std::to_string(percent) + "%)...");
+      if (percent == 25 && options.clipboard) {
+        ui::SetClipboardText("Zoma clipboard text");
+        Say("clipboard " + ui::GetClipboardText().value_or("(none)"));
+      }
+      if (percent == 90 && !options.open_dialog.empty()) {
+        ui::FileDialogRequest request;
+        request.title = "Choose a text file";
+        static const char kFilter[] = "Text files\0*.txt\0All files\0*.*\0";
+        request.filter = std::string(kFilter, sizeof kFilter);  // with the final zero
+        std::size_t slash = options.open_dialog.rfind('\\');
+        request.initial_directory = options.open_dialog.substr(0, slash);
+        request.initial_file = options.open_dialog.substr(slash + 1);
+        request.flags = 0x1000;  // the file must exist
+        Say("asking open dialog");
+        Say("chosen " + ui::BrowseForFile(request).value_or("(cancelled)"));
+      }
       if (percent == 50) {
         Say("halfway");
         std::this_thread::sleep_for(std::chrono::milliseconds(options.hold_ms));
