@@ -102,8 +102,14 @@ class ProgressDialog {
     int handle(int event) override {
       if (event == FL_SHORTCUT) {
         int key = Fl::event_key();
-        if (key == FL_Escape) return Post(Command::kCancel), 1;
-        if (key == FL_Enter || key == FL_KP_Enter) return Post(Command::kEnter), 1;
+        if (key == FL_Escape) {
+          Post(Command::kCancel);
+          return 1;
+        }
+        if (key == FL_Enter || key == FL_KP_Enter) {
+          Post(Command::kEnter);
+          return 1;
+        }
       }
       return Fl_Double_Window::handle(event);
     }
@@ -126,20 +132,6 @@ class ProgressDialog {
   StaticText* status_ = nullptr;
 };
 
-int BeepTypeOf(std::int32_t type) {
-  switch (type) {
-    case kMbIconStop:
-      return FL_BEEP_ERROR;
-    case kMbIconQuestion:
-      return FL_BEEP_QUESTION;
-    case kMbIconExclamation:
-      return FL_BEEP_MESSAGE;
-    case kMbIconInformation:
-      return FL_BEEP_NOTIFICATION;
-  }
-  return FL_BEEP_DEFAULT;
-}
-
 // Receives the clipboard's text when FLTK delivers it.
 class PasteReceiver : public Fl_Widget {
  public:
@@ -155,6 +147,8 @@ class PasteReceiver : public Fl_Widget {
   bool received = false;
 };
 
+ProgressDialog* window_left_open = nullptr;
+
 class GuiBackend : public Backend {
  public:
   explicit GuiBackend(Display* display) {
@@ -163,10 +157,9 @@ class GuiBackend : public Backend {
     Fl::scheme("base");
   }
 
-  ~GuiBackend() override {
-    FltkLock lock;
-    dialog_.reset();
-  }
+  // At exit another thread may hold the FLTK lock, so a window still open is left to
+  // vanish with the process (kept reachable for the leak checker).
+  ~GuiBackend() override { window_left_open = dialog_.release(); }
 
   const char* Name() const override { return "gui"; }
 
@@ -235,7 +228,7 @@ class GuiBackend : public Backend {
 
   void Beep(std::int32_t type) override {
     FltkLock lock;
-    fl_beep(BeepTypeOf(type));
+    fl_beep(gui::BeepTypeFor(static_cast<std::uint32_t>(type)));
   }
 
   int ScreenWidth() const override { return ScreenSize().first; }

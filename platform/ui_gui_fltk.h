@@ -81,6 +81,9 @@ std::unique_ptr<Fl_RGB_Image> MakeWindowIcon(int size);
 // Raises a shown window and gives it the keyboard.
 void BringToForeground(Fl_Window* window);
 
+// The system sound for a box's symbol (MessageBeep takes the same numbers).
+int BeepTypeFor(std::uint32_t style);
+
 // Modal dialogs. `between_events` runs after each batch of events so that the progress
 // window keeps showing updates while a dialog is open.
 using IdleHook = std::function<void()>;

@@ -26,20 +26,6 @@ int EscapeResult(const std::vector<Button>& buttons) {
   return 0;
 }
 
-int BeepFor(std::uint32_t style) {
-  switch (style & kMbIconMask) {
-    case kMbIconStop:
-      return FL_BEEP_ERROR;
-    case kMbIconQuestion:
-      return FL_BEEP_QUESTION;
-    case kMbIconExclamation:
-      return FL_BEEP_MESSAGE;
-    case kMbIconInformation:
-      return FL_BEEP_NOTIFICATION;
-  }
-  return FL_BEEP_DEFAULT;
-}
-
 class MessageBoxWindow : public Fl_Double_Window {
  public:
   MessageBoxWindow(const std::string& text, const std::string& caption, std::uint32_t style)
@@ -135,12 +121,26 @@ class MessageBoxWindow : public Fl_Double_Window {
 
 }  // namespace
 
+int BeepTypeFor(std::uint32_t style) {
+  switch (style & kMbIconMask) {
+    case kMbIconStop:
+      return FL_BEEP_ERROR;
+    case kMbIconQuestion:
+      return FL_BEEP_QUESTION;
+    case kMbIconExclamation:
+      return FL_BEEP_MESSAGE;
+    case kMbIconInformation:
+      return FL_BEEP_NOTIFICATION;
+  }
+  return FL_BEEP_DEFAULT;
+}
+
 int RunMessageBox(const std::string& text, const std::string& caption, std::uint32_t style,
                   const IdleHook& between_events) {
   MessageBoxWindow box(text, caption, style);
   box.Start();
   if (style & kMbSetForeground) BringToForeground(&box);
-  fl_beep(BeepFor(style));
+  fl_beep(BeepTypeFor(style));
   while (box.result() == 0 && box.shown()) {
     Fl::wait();
     if (between_events) between_events();

@@ -1,7 +1,7 @@
+#include "platform/ui_gui_fltk.h"
+
 #include <FL/filename.H>
 #include <gtest/gtest.h>
-
-#include "platform/ui_gui_fltk.h"
 
 namespace platform::ui::internal::gui {
 namespace {
