@@ -114,7 +114,7 @@ export ZOMA_UI=gui
 export ZOMA_UI_LOG="$artefacts/ui.log"
 export HOME="$artefacts/home"  # FLTK's file chooser keeps its favourites there
 "$demo" --hold-ms 3000 --questions --clipboard --open-dialog "$pick_windows" \
-  --wait-for-enter >"$artefacts/demo.out" 2>&1 &
+  --folder-dialog --wait-for-enter >"$artefacts/demo.out" 2>&1 &
 demo_pid=$!
 
 wait_for_line "backend gui"
@@ -138,6 +138,8 @@ screenshot message-box.png
 press_in_foreground "$box" Return  # the default: the second button
 wait_for_line "answer Question one IDNO"
 box=$(window_named "Question two") || fail "no box \"Question two\""
+sleep 0.3
+screenshot message-box-2.png
 press_in_foreground "$box" y  # the accelerator of "&Yes"
 wait_for_line "answer Question two IDYES"
 box=$(window_named "Question three") || fail "no box \"Question three\""
@@ -151,6 +153,11 @@ sleep 0.3
 screenshot open-dialog.png
 xdotool windowfocus --sync "$chooser" key Return
 wait_for_line "chosen $pick_windows"
+# The folder browser starts in the current directory: Enter takes it.
+wait_for_line "asking folder dialog"
+chooser=$(window_named "Please choose a directory[.]") || fail "no folder browser"
+xdotool windowfocus --sync "$chooser" key Return
+wait_for_line "chosen Z:$(pwd -P | tr / '\\')"
 
 # Escape on the progress window is Cancel: the stop question, answered No.
 wait_for_line "worker done"

@@ -4,12 +4,13 @@
 // printed on standard output, one line each, so that a driving script can follow.
 //
 //   ui_gui_demo [--hold-ms N] [--step-ms N] [--questions] [--clipboard]
-//               [--open-dialog WINDOWS-PATH] [--wait-for-enter]
+//               [--open-dialog WINDOWS-PATH] [--folder-dialog] [--wait-for-enter]
 //
 //   --hold-ms N       pause N ms at 50 % (after printing "halfway"), for a screenshot
 //   --questions       at 75 % the worker asks three message boxes
 //   --clipboard       at 25 % the worker puts a text on the clipboard and reads it back
 //   --open-dialog P   at 90 % the worker asks for a text file, offering P
+//   --folder-dialog   at 95 % the worker asks for a directory
 //   --wait-for-enter  after the run the window stays until Enter or Cancel closes it
 #include <atomic>
 #include <chrono>
@@ -45,6 +46,7 @@ struct Options {
   bool questions = false;
   bool clipboard = false;
   std::string open_dialog;
+  bool folder_dialog = false;
   bool wait_for_enter = false;
 };
 
@@ -58,6 +60,7 @@ Options ParseOptions(int argc, char** argv) {
     if (arg == "--questions") options.questions = true;
     if (arg == "--clipboard") options.clipboard = true;
     if (arg == "--open-dialog" && has_value) options.open_dialog = argv[++i];
+    if (arg == "--folder-dialog") options.folder_dialog = true;
     if (arg == "--wait-for-enter") options.wait_for_enter = true;
   }
   return options;
@@ -115,6 +118,10 @@ int main(int argc, char** argv) {
         Say("asking open dialog");
         Say("chosen " + ui::BrowseForFile(request).value_or("(cancelled)"));
       }
+      if (percent == 95 && options.folder_dialog) {
+        Say("asking folder dialog");
+        Say("chosen " + ui::BrowseForFolder("Please choose a directory.").value_or("(cancelled)"));
+      }
       if (percent == 50) {
         Say("halfway");
         std::this_thread::sleep_for(std::chrono::milliseconds(options.hold_ms));
@@ -123,7 +130,8 @@ int main(int argc, char** argv) {
         // From the update thread, as the updater's error and disk-space boxes are.
         Ask(window.get(), "Question one", "Go on with the update?",
             ui::kMbYesNoCancel | ui::kMbIconQuestion | ui::kMbDefButton2);
-        Ask(window.get(), "Question two", "Replace the old files?", ui::kMbYesNo);
+        Ask(window.get(), "Question two", "Replace the old files? (@mail support@zoma & co)",
+            ui::kMbYesNo);
         Ask(window.get(), "Question three",
             "There is not enough disk space.\nPlease free 1024 bytes and click OK.",
             ui::kMbOkCancel | ui::kMbIconExclamation);
