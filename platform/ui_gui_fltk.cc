@@ -196,6 +196,7 @@ class GuiBackend : public Backend {
     std::vector<Command> commands;
     {
       FltkLock lock;
+      ui_thread_ = std::this_thread::get_id();  // the thread that pumps
       wake_pending_ = false;
       Fl::check();
       RunQueuedJobs();

@@ -118,6 +118,7 @@ export HOME="$artefacts/home"  # FLTK's file chooser keeps its favourites there
 demo_pid=$!
 
 wait_for_line "backend gui"
+wait_for_line "screen 1024x768"
 wait_for_line "clipboard Zoma clipboard text"
 wait_for_line "halfway"
 caption="Zoma Software Updater"
@@ -177,4 +178,5 @@ demo_pid=""
 
 grep -qF "$(printf 'window\tshow\t%s' "$caption")" "$artefacts/ui.log" || fail "the transcript lacks the window"
 grep -qF "$(printf 'command\tEnter')" "$artefacts/ui.log" || fail "the transcript lacks Enter"
+grep -qF "$(printf 'beep\t48')" "$artefacts/ui.log" || fail "the transcript lacks the beep"
 echo "screenshots in $artefacts"

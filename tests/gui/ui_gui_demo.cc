@@ -79,6 +79,9 @@ int Ask(const ui::ProgressWindow* owner, const std::string& name, const std::str
 int main(int argc, char** argv) {
   Options options = ParseOptions(argc, argv);
   Say(std::string("backend ") + ui::BackendName());
+  Say("screen " + std::to_string(ui::GetSystemMetrics(0)) + "x" +
+      std::to_string(ui::GetSystemMetrics(1)));
+  ui::MessageBeep(0x30);
 
   std::atomic<bool> stopped{false};
   std::atomic<bool> busy{true};
