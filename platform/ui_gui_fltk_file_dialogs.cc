@@ -4,15 +4,10 @@
 // drive letter whose root holds it (Z: for the host's root).
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
-#include <filesystem>
-
-#include "platform/prefix.h"
+#include "platform/paths.h"
 #include "platform/ui_gui_fltk.h"
 
 namespace platform::ui::internal::gui {
@@ -20,50 +15,6 @@ namespace {
 
 constexpr std::uint32_t kOfnOverwritePrompt = 0x2;
 constexpr std::uint32_t kOfnFileMustExist = 0x1000;
-
-std::string Canonical(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-// "C:\Games\x" -> <prefix>/drives/c/Games/x; other forms are taken as host paths.
-std::string HostPathOf(const std::string& windows_path) {
-  std::string path = windows_path;
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-    std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
-    std::string root = PrefixPath("drives/" + drive);
-    if (!root.empty()) return root + "/" + path.substr(path.size() > 2 && path[2] == '/' ? 3 : 2);
-  }
-  return path;
-}
-
-// The drive whose root is the longest leading part of the host path names it.
-std::string WindowsPathOf(const std::string& host_path) {
-  std::string path = Canonical(host_path);
-  std::string best_root = "/", best_letter = "Z";
-  std::error_code error;
-  std::string drives = PrefixPath("drives");
-  if (!drives.empty()) {
-    for (const auto& entry : std::filesystem::directory_iterator(drives, error)) {
-      std::string name = entry.path().filename().string();
-      if (name.size() != 1 || !std::isalpha(static_cast<unsigned char>(name[0]))) continue;
-      std::string root = Canonical(entry.path().string());
-      bool inside = path == root || (path.compare(0, root.size(), root) == 0 &&
-                                     (root == "/" || path[root.size()] == '/'));
-      if (inside && root.size() > best_root.size()) {
-        best_root = root;
-        best_letter = std::string(1, static_cast<char>(std::toupper(name[0])));
-      }
-    }
-  }
-  std::string rest = path.substr(best_root == "/" ? 0 : best_root.size());
-  std::string windows = best_letter + ":" + (rest.empty() ? "/" : rest);
-  for (char& c : windows)
-    if (c == '/') c = '\\';
-  return windows;
-}
 
 bool Exists(const std::string& host_path) {
   struct stat info;
@@ -132,8 +83,9 @@ std::string ChooserFilterOf(const std::string& win32_filter) {
 
 std::optional<std::string> RunFileChooser(const FileDialogRequest& request,
                                           const IdleHook& between_events) {
-  std::string directory = request.initial_directory.empty() ? CurrentDirectory()
-                                                            : HostPathOf(request.initial_directory);
+  std::string directory = request.initial_directory.empty()
+                              ? CurrentDirectory()
+                              : MapToHostPath(request.initial_directory);
   std::string filter = ChooserFilterOf(request.filter);
   std::string title =
       request.title.empty() ? std::string(request.save ? "Save As" : "Open") : request.title;
@@ -147,7 +99,7 @@ std::optional<std::string> RunFileChooser(const FileDialogRequest& request,
   for (;;) {
     std::optional<std::string> chosen = RunChooser(chooser, between_events);
     if (!chosen) return std::nullopt;
-    std::string windows = WindowsPathOf(*chosen);
+    std::string windows = ToWindowsPath(*chosen);
     if (!request.save && (request.flags & kOfnFileMustExist) && !Exists(*chosen)) {
       RunMessageBox(windows + "\nFile not found.\nPlease verify the correct file name was given.",
                     title, kMbOk | kMbIconExclamation, between_events);
@@ -168,7 +120,7 @@ std::optional<std::string> RunFolderChooser(const std::string& prompt,
   chooser.preview(0);
   std::optional<std::string> chosen = RunChooser(chooser, between_events);
   if (!chosen) return std::nullopt;
-  return WindowsPathOf(*chosen);
+  return ToWindowsPath(*chosen);
 }
 
 }  // namespace platform::ui::internal::gui
