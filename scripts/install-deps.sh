@@ -12,7 +12,7 @@ packages=(
   # test servers and the tools the tests compare against
   nginx zstd gzip openssl curl python3 cabextract gcab attr
   # windowed tests
-  xvfb x11-apps imagemagick
+  xvfb x11-apps x11-utils imagemagick xdotool
 )
 
 missing=()
