@@ -9,6 +9,7 @@
 #include "platform/delayed_move.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/testing/host_files.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/win_error.h"
 
@@ -23,18 +24,10 @@ class Boot : public ::testing::Test {
  protected:
   std::string Host(const std::string& relative) { return prefix_.drive_c() + "/" + relative; }
   void Write(const std::string& relative, const std::string& text) {
-    std::ofstream(Host(relative), std::ios::binary) << text;
+    testing::WriteHostFile(Host(relative), text);
   }
-  std::string Read(const std::string& relative) {
-    std::ifstream file(Host(relative), std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-  bool Exists(const std::string& relative) {
-    struct stat st;
-    return stat(Host(relative).c_str(), &st) == 0;
-  }
+  std::string Read(const std::string& relative) { return testing::ReadHostFile(Host(relative)); }
+  bool Exists(const std::string& relative) { return testing::HostFileExists(Host(relative)); }
   testing::TempPrefix prefix_;
 };
 
@@ -155,10 +148,7 @@ TEST_F(Boot, RunOnceEntriesRunOnce) {
   options.wait_for_commands = true;
   BootReport report = ApplyPendingBootActions(options);
   EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\n");
-  std::ifstream shell(prefix_.dir() + "/shell-open.log");
-  std::stringstream opened;
-  opened << shell.rdbuf();
-  EXPECT_EQ(opened.str(), "www.zoma.example\n");
+  EXPECT_EQ(testing::ReadHostFile(prefix_.dir() + "/shell-open.log"), "www.zoma.example\n");
   EXPECT_TRUE(report.any_failed);  // the broken entry
   ASSERT_EQ(report.lines.size(), 5u);
   EXPECT_EQ(report.lines[1],

@@ -13,6 +13,7 @@
 
 #include "platform/command_line.h"
 #include "platform/paths.h"
+#include "platform/testing/host_files.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace platform {
@@ -23,17 +24,8 @@ const std::string kChild = ToWindowsPath(kChildHost);
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+using testing::HostFileExists;
+using testing::ReadHostFile;
 
 // Runs a command line to its end with standard output captured.
 struct Captured {
@@ -54,7 +46,7 @@ Captured RunCaptured(const std::string& command_line, CreateProcessOptions optio
     EXPECT_TRUE(GetExitCodeProcess(info.process, &result.exit_code));
   }
   close(fd);
-  result.output = ReadFile(path);
+  result.output = ReadHostFile(path);
   unlink(path);
   return result;
 }
@@ -98,7 +90,7 @@ TEST(Process, ExitCodesStillActiveAndKeptAfterReaping) {
   CloseHandle(info.thread);
   EXPECT_FALSE(info.process.valid());
   // Reaped (no zombie left), yet a later query still answers.
-  EXPECT_FALSE(Exists("/proc/" + std::to_string(pid)));
+  EXPECT_FALSE(HostFileExists("/proc/" + std::to_string(pid)));
   Handle again = OpenProcess(kProcessAllAccess, false, pid);
   ASSERT_TRUE(again.valid());
   EXPECT_TRUE(GetExitCodeProcess(again, &code));
@@ -111,9 +103,9 @@ TEST(Process, ChildrenNobodyWaitsForAreReapedToo) {
   std::string proc = "/proc/" + std::to_string(info.process_id);
   CloseHandle(info.process);
   CloseHandle(info.thread);
-  for (int i = 0; i < 500 && Exists(proc); ++i)
+  for (int i = 0; i < 500 && HostFileExists(proc); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_FALSE(Exists(proc));
+  EXPECT_FALSE(HostFileExists(proc));
 }
 
 TEST(Process, TimedWaitTimesOutAndTerminateSetsTheCode) {
@@ -164,12 +156,12 @@ TEST(Process, SuspendedChildRunsOnlyAfterResume) {
   ProcessInformation info;
   ASSERT_TRUE(CreateProcess(Quoted(kChild) + " append " + marker + " yes", options, &info));
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_FALSE(Exists(marker));
+  EXPECT_FALSE(HostFileExists(marker));
   EXPECT_EQ(WaitForSingleObject(info.process, 0), kWaitTimeout);
   EXPECT_EQ(ResumeThread(info.thread), 1u);
   EXPECT_EQ(ResumeThread(info.thread), 0u);
   EXPECT_EQ(WaitForSingleObject(info.process, 10000), kWaitObject0);
-  EXPECT_EQ(ReadFile(marker), "yes\n");
+  EXPECT_EQ(ReadHostFile(marker), "yes\n");
 }
 
 TEST(Process, FindsProgramsLikeCreateProcess) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <sstream>
 
+#include "platform/testing/host_files.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/win_error.h"
 
@@ -17,12 +18,7 @@ namespace {
 
 constexpr char kSentinel = static_cast<char>(0xbd);
 
-std::string ReadHost(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using testing::ReadHostFile;
 
 class PrivateProfile : public ::testing::Test {
  protected:
@@ -113,7 +109,7 @@ TEST_F(PrivateProfile, WritesKeepTheRestAndReplaceTheFileWhole) {
   ASSERT_TRUE(WritePrivateProfileString("Main", "Word", nullptr, "test.ini"));
   ASSERT_TRUE(WritePrivateProfileString("Other", nullptr, nullptr, "test.ini"));
   EXPECT_TRUE(WritePrivateProfileString(nullptr, nullptr, nullptr, "test.ini"));  // flush
-  EXPECT_EQ(ReadHost(host_),
+  EXPECT_EQ(ReadHostFile(host_),
             "; settings\r\n[Main]\r\nName = \"Zoma Client\"  \r\nCount=9\r\nNegative=-5\r\n"
             "Empty=\r\n\r\n[New]\r\nKey=v\r\n");
   // No temporary file is left beside it.
@@ -126,7 +122,7 @@ TEST_F(PrivateProfile, WritesKeepTheRestAndReplaceTheFileWhole) {
 
   // A new file in a directory given by path.
   ASSERT_TRUE(WritePrivateProfileString("S", "K", "V", "C:\\fresh.ini"));
-  EXPECT_EQ(ReadHost(prefix_.drive_c() + "/fresh.ini"), "[S]\r\nK=V\r\n");
+  EXPECT_EQ(ReadHostFile(prefix_.drive_c() + "/fresh.ini"), "[S]\r\nK=V\r\n");
   EXPECT_FALSE(WritePrivateProfileString("S", "K", "V", "C:\\no\\such\\dir\\x.ini"));
   EXPECT_FALSE(WritePrivateProfileString(nullptr, "K", "V", "test.ini"));
   EXPECT_EQ(GetLastError(), kErrorInvalidParameter);

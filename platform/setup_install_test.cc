@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/process.h"
+#include "platform/testing/host_files.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/win_error.h"
 
@@ -23,20 +24,12 @@ class SetupInstall : public ::testing::Test {
  protected:
   std::string Host(const std::string& name) { return prefix_.drive_c() + "/" + name; }
   void Write(const std::string& name, const std::string& text, time_t mtime) {
-    std::ofstream(Host(name), std::ios::binary) << text;
+    testing::WriteHostFile(Host(name), text);
     timespec times[2] = {{mtime, 0}, {mtime, 0}};
     utimensat(AT_FDCWD, Host(name).c_str(), times, 0);
   }
-  std::string Read(const std::string& name) {
-    std::ifstream file(Host(name), std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-  bool Exists(const std::string& name) {
-    struct stat st;
-    return stat(Host(name).c_str(), &st) == 0;
-  }
+  std::string Read(const std::string& name) { return testing::ReadHostFile(Host(name)); }
+  bool Exists(const std::string& name) { return testing::HostFileExists(Host(name)); }
   testing::TempPrefix prefix_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/delayed_move.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/testing/host_files.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace {
@@ -31,12 +32,7 @@ Result RunZomaboot(const std::string& arguments) {
 
 std::string Child() { return platform::ToWindowsPath(ZOMA_TEST_CHILD); }
 
-std::string ReadHost(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using platform::testing::ReadHostFile;
 
 TEST(Zomaboot, AppliesADelayedMoveAndARunOnceEntryExactlyOnce) {
   platform::testing::TempPrefix prefix;
@@ -62,13 +58,13 @@ TEST(Zomaboot, AppliesADelayedMoveAndARunOnceEntryExactlyOnce) {
                 Child() + " append " + log +
                 " ran, exit code 0\n"
                 "restart request cleared\n");
-  EXPECT_EQ(ReadHost(prefix.drive_c() + "/live.dll"), "new");
-  EXPECT_EQ(ReadHost(log), "ran\n");
+  EXPECT_EQ(ReadHostFile(prefix.drive_c() + "/live.dll"), "new");
+  EXPECT_EQ(ReadHostFile(log), "ran\n");
 
   Result second = RunZomaboot("");
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_EQ(second.output, "Nothing to do.\n");
-  EXPECT_EQ(ReadHost(log), "ran\n");
+  EXPECT_EQ(ReadHostFile(log), "ran\n");
 }
 
 }  // namespace
