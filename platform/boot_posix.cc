@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "platform/ascii.h"
 #include "platform/boot.h"
@@ -15,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/prefix.h"
 #include "platform/process.h"
-#include "platform/profile_document.h"
+#include "platform/profile.h"
 #include "platform/program_search.h"
 #include "platform/registry.h"
 #include "platform/sync.h"
@@ -54,13 +52,10 @@ bool AppendLine(const std::string& host_path, const std::string& line) {
 
 void ApplyWininit(Reporter& report) {
   std::string windows = GetWindowsDirectory();
-  std::string ini = ToHostPath(JoinWindowsPath(windows, "WININIT.INI"));
-  std::ifstream file(ini, std::ios::binary);
-  if (ini.empty() || !file) return;
-  std::stringstream text;
-  text << file.rdbuf();
-  file.close();
-  for (const auto& [key, value] : ProfileDocument(text.str()).Entries("Rename")) {
+  std::string ini_path = JoinWindowsPath(windows, "WININIT.INI");
+  std::string ini = ToHostPath(ini_path);
+  if (ini.empty() || access(ini.c_str(), F_OK) != 0) return;
+  for (const auto& [key, value] : LoadProfileDocument(ini_path).Entries("Rename")) {
     PendingRename rename;
     if (EqualsIgnoreCase(key, "NUL")) {
       rename.source = value;

@@ -5,6 +5,7 @@
 // child makes only async-signal-safe calls, since other threads of the parent may hold
 // locks at the moment of the fork.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -130,6 +131,14 @@ void CloseDescriptorsExcept(int keep_a, int keep_b) {
 }
 
 [[noreturn]] void RunChild(const ChildPlan& plan) {
+  // Blocked or ignored signals would survive execve; a Windows child starts clean.
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction default_action = {};
+  default_action.sa_handler = SIG_DFL;
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+    sigaction(signal_number, &default_action, nullptr);
   if (plan.new_session) setsid();
   if (plan.set_nice) setpriority(PRIO_PROCESS, 0, plan.nice);
   // Duplicate first, so that descriptors given in a crossed order survive.
@@ -163,17 +172,11 @@ bool Fail(Status status) {
 
 bool CreateProcess(const std::string& command_line, const CreateProcessOptions& options,
                    ProcessInformation* info) {
-  std::string program = options.application_name.empty() ? ParseProgramToken(command_line).program
-                                                         : options.application_name;
   FoundFile found;
-  Status status =
-      options.application_name.empty() ? FindProgramFile(program, &found) : kErrorFileNotFound;
-  if (!options.application_name.empty()) {
-    found.host_path = ToHostPath(program);  // named exactly: no search, no ".exe"
-    struct stat st;
-    if (!found.host_path.empty() && stat(found.host_path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      status = kErrorSuccess;
-  }
+  // An application name is taken exactly: no search, no ".exe".
+  Status status = options.application_name.empty()
+                      ? FindProgramFile(ParseProgramToken(command_line).program, &found)
+                      : FindNamedFile(options.application_name, &found);
   if (status != kErrorSuccess) return Fail(status);
   if (access(found.host_path.c_str(), X_OK) != 0) return Fail(kErrorAccessDenied);
 

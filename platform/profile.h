@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/profile_document.h"
+
 namespace platform {
 
 /// GetPrivateProfileStringA. A null section lists the section names, a null key the
@@ -39,5 +41,9 @@ std::uint32_t GetPrivateProfileSectionNames(char* buffer, std::uint32_t size,
 /// file gives kErrorAccessDenied).
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& file);
+
+/// The whole file as a document (empty when it is missing, unreadable or larger than
+/// any INI file should be), for code that walks a file itself (WININIT.INI).
+ProfileDocument LoadProfileDocument(const std::string& file);
 
 }  // namespace platform

@@ -56,12 +56,6 @@ Status ReadProfile(const std::string& host_path, std::string* text) {
   return status;
 }
 
-ProfileDocument LoadProfile(const std::string& file) {
-  std::string text;
-  return ReadProfile(ProfileHostPath(file), &text) == kErrorSuccess ? ProfileDocument(text)
-                                                                    : ProfileDocument();
-}
-
 // Writes the text beside the file and renames it over the file.
 bool ReplaceFile(const std::string& host_path, const std::string& text) {
   std::string target = host_path;
@@ -104,11 +98,17 @@ std::string TrimmedDefault(const char* default_value) {
 
 }  // namespace
 
+ProfileDocument LoadProfileDocument(const std::string& file) {
+  std::string text;
+  return ReadProfile(ProfileHostPath(file), &text) == kErrorSuccess ? ProfileDocument(text)
+                                                                    : ProfileDocument();
+}
+
 std::uint32_t GetPrivateProfileString(const char* section, const char* key,
                                       const char* default_value, char* buffer, std::uint32_t size,
                                       const std::string& file) {
   if (!buffer || size == 0) return 0;
-  ProfileDocument document = LoadProfile(file);
+  ProfileDocument document = LoadProfileDocument(file);
   if (!section) return PackNameList(document.SectionNames(), buffer, size);
   if (!key) return PackNameList(document.KeyNames(section), buffer, size);
   std::optional<std::string> value = document.Get(section, key);
@@ -118,7 +118,7 @@ std::uint32_t GetPrivateProfileString(const char* section, const char* key,
 std::uint32_t GetPrivateProfileInt(const char* section, const char* key, int default_value,
                                    const std::string& file) {
   if (!section || !key) return static_cast<std::uint32_t>(default_value);
-  std::optional<std::string> value = LoadProfile(file).Get(section, key);
+  std::optional<std::string> value = LoadProfileDocument(file).Get(section, key);
   if (!value || value->empty()) return static_cast<std::uint32_t>(default_value);
   const char* text = value->c_str();
   bool negative = *text == '-';
@@ -134,7 +134,7 @@ std::uint32_t GetPrivateProfileSection(const char* section, char* buffer, std::u
   if (!buffer || size == 0) return 0;
   std::vector<std::string> lines;
   if (section)
-    for (const auto& [key, value] : LoadProfile(file).Entries(section))
+    for (const auto& [key, value] : LoadProfileDocument(file).Entries(section))
       lines.push_back(key + "=" + value);
   return PackNameList(lines, buffer, size);
 }

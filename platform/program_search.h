@@ -19,6 +19,9 @@ struct FoundFile {
 /// directory, the system and Windows directories, then PATH.
 Status FindProgramFile(const std::string& name, FoundFile* found);
 
+/// A regular file by exactly this name (relative names from the current directory).
+Status FindNamedFile(const std::string& name, FoundFile* found);
+
 /// LoadLibrary: ".dll" is appended when the name has no extension (a trailing "."
 /// means "no extension"); a bare name is looked for in the application directory, the
 /// system and Windows directories, the current directory, then PATH.

@@ -95,6 +95,10 @@ std::string RunningProgramHostPath() {
   return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 
+Status FindNamedFile(const std::string& name, FoundFile* found) {
+  return FindFirst({name}, {}, found);
+}
+
 Status FindProgramFile(const std::string& name, FoundFile* found) {
   if (name.empty()) return kErrorFileNotFound;
   std::vector<std::string> candidates{name};
