@@ -16,9 +16,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -114,9 +116,16 @@ void StartReaper(ChildTable& table) {
   if (table.reaper_started) return;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  try {
+    std::thread(ReaperLoop).detach();
+  } catch (const std::system_error&) {
+    // No thread: waits reap for themselves (see WaitForSingleObject); try again later.
+    close(fds[0]);
+    close(fds[1]);
+    return;
+  }
   table.wake_read = fds[0];
   table.wake_write = fds[1];
-  std::thread(ReaperLoop).detach();
   table.reaper_started = true;
 }
 
@@ -127,10 +136,12 @@ bool ForeignEnded(pid_t pid) {
   std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
   FILE* file = std::fopen(path, "r");
   if (!file) return false;
-  char state = 0;
-  int matched = std::fscanf(file, "%*d (%*[^)]) %c", &state);
+  char line[512] = {};
+  bool got_line = std::fgets(line, sizeof line, file) != nullptr;
   std::fclose(file);
-  return matched == 1 && (state == 'Z' || state == 'X');
+  // "pid (name) state ...": the name may itself hold ")", so take the last one.
+  const char* close_paren = got_line ? std::strrchr(line, ')') : nullptr;
+  return close_paren && (close_paren[2] == 'Z' || close_paren[2] == 'X');
 }
 
 // Waits for a process that is not our child; true when it has ended.
@@ -241,15 +252,19 @@ std::uint32_t WaitForSingleObject(const Handle& handle, std::uint32_t millisecon
   }
   internal::ChildTable& table = internal::Table();
   if (record->is_child) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(table.mutex);
-    auto ended = [record] { return record->exited; };
-    if (milliseconds == kInfinite) {
-      table.changed.wait(lock, ended);
-      return kWaitObject0;
+    while (!record->exited) {
+      if (!table.reaper_started) internal::ReapEnded(table);  // no reaper thread to do it
+      if (record->exited) break;
+      auto step = Clock::now() + std::chrono::milliseconds(50);
+      if (milliseconds != kInfinite && deadline < step) step = deadline;
+      table.changed.wait_until(lock, step);
+      if (milliseconds != kInfinite && Clock::now() >= deadline && !record->exited)
+        return kWaitTimeout;
     }
-    return table.changed.wait_for(lock, std::chrono::milliseconds(milliseconds), ended)
-               ? kWaitObject0
-               : kWaitTimeout;
+    return kWaitObject0;
   }
   {
     std::lock_guard<std::mutex> lock(table.mutex);
