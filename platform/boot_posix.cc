@@ -50,26 +50,24 @@ bool AppendLine(const std::string& host_path, const std::string& line) {
   return std::fclose(file) == 0 && ok;
 }
 
+void ApplyAndReport(const std::string& origin, const PendingRename& rename, Reporter& report) {
+  std::string what = rename.target.empty() ? rename.source : rename.source + " to " + rename.target;
+  const char* verb = rename.target.empty() ? "delete" : "move";
+  if (ApplyPendingRename(rename))
+    report.Done(origin + ": " + verb + "d " + what);
+  else
+    report.Failed(origin + ": could not " + verb + " " + what);
+}
+
 void ApplyWininit(Reporter& report) {
   std::string windows = GetWindowsDirectory();
   std::string ini_path = JoinWindowsPath(windows, "WININIT.INI");
   std::string ini = ToHostPath(ini_path);
   if (ini.empty() || access(ini.c_str(), F_OK) != 0) return;
   for (const auto& [key, value] : LoadProfileDocument(ini_path).Entries("Rename")) {
-    PendingRename rename;
-    if (EqualsIgnoreCase(key, "NUL")) {
-      rename.source = value;
-      if (ApplyPendingRename(rename))
-        report.Done("WININIT.INI: deleted " + value);
-      else
-        report.Failed("WININIT.INI: could not delete " + value);
-    } else {
-      rename = PendingRename{value, key, true};
-      if (ApplyPendingRename(rename))
-        report.Done("WININIT.INI: moved " + value + " to " + key);
-      else
-        report.Failed("WININIT.INI: could not move " + value + " to " + key);
-    }
+    // "NUL=path" deletes; "dest=src" copies src over dest.
+    bool is_delete = EqualsIgnoreCase(key, "NUL");
+    ApplyAndReport("WININIT.INI", PendingRename{value, is_delete ? "" : key, true}, report);
   }
   std::string backup = ToHostPath(JoinWindowsPath(windows, "WININIT.BAK"));
   if (!backup.empty() && rename(ini.c_str(), backup.c_str()) == 0) {
@@ -88,19 +86,8 @@ void ApplyPendingRenames(Reporter& report) {
     ReleaseMutex(guard);
     return;
   }
-  for (const PendingRename& rename : DecodePendingRenames(value.data)) {
-    if (rename.target.empty()) {
-      if (ApplyPendingRename(rename))
-        report.Done("PendingFileRenameOperations: deleted " + rename.source);
-      else
-        report.Failed("PendingFileRenameOperations: could not delete " + rename.source);
-    } else if (ApplyPendingRename(rename)) {
-      report.Done("PendingFileRenameOperations: moved " + rename.source + " to " + rename.target);
-    } else {
-      report.Failed("PendingFileRenameOperations: could not move " + rename.source + " to " +
-                    rename.target);
-    }
-  }
+  for (const PendingRename& rename : DecodePendingRenames(value.data))
+    ApplyAndReport(kPendingRenamesValue, rename, report);
   reg::ScopedKey key;
   if (reg::OpenKey(reg::kLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager",
                    reg::kKeySetValue, key.out()) == kErrorSuccess)
