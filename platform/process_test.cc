@@ -125,7 +125,7 @@ TEST(Process, TimedWaitTimesOutAndTerminateSetsTheCode) {
 
 // The fix copy of the updater waits for its parent, which is not its child.
 TEST(Process, WaitsForAProcessThatIsNotOurChild) {
-  Captured run = RunCaptured(Quoted(kChild) + " grandchild 400");
+  Captured run = RunCaptured(Quoted(kChild) + " grandchild 1500");
   ASSERT_TRUE(run.started);
   std::uint32_t pid = static_cast<std::uint32_t>(std::atoi(run.output.c_str()));
   ASSERT_GT(pid, 0u);
@@ -210,6 +210,9 @@ TEST(Process, DirectoryEnvironmentShowStateAndPriority) {
   env.environment = std::vector<std::string>{"ZOMA_TEST_VALUE=a b=c", "ZOMA_CMDLINE=stale"};
   EXPECT_EQ(RunCaptured(Quoted(kChild) + " env ZOMA_TEST_VALUE", env).output, "a b=c\n");
   EXPECT_EQ(RunCaptured(Quoted(kChild) + " env HOME", env).output, "<unset>\n");
+  // A block's PATH is in Windows form; the child, a host program, gets the host form.
+  env.environment = std::vector<std::string>{"Path=Z:\\usr\\bin;Z:\\bin"};
+  EXPECT_EQ(RunCaptured(Quoted(kChild) + " env PATH", env).output, "/usr/bin:/bin\n");
 
   CreateProcessOptions show;
   show.startup.flags = kStartfUseShowWindow;
