@@ -177,13 +177,16 @@ void ApplyRunOnce(const BootOptions& options, Reporter& report) {
                    reg::kKeyRead | reg::kKeySetValue, key.out()) != kErrorSuccess)
     return;
   for (const RunOnceEntry& entry : ReadRunOnce(key.get())) {
-    // Deleted before it runs, so that a command that fails or restarts runs only once;
-    // a value another process took first is left to that process.
-    if (reg::DeleteValue(key.get(), entry.name.c_str()) != kErrorSuccess) continue;
+    // Deleted before it runs, so that a command that fails or restarts runs only once
+    // (a value another process took first is left to that process); a name that begins
+    // with "!" asks for the deletion after the command instead.
+    bool delete_after = !entry.name.empty() && entry.name[0] == '!';
+    if (!delete_after && reg::DeleteValue(key.get(), entry.name.c_str()) != kErrorSuccess) continue;
     if (entry.command.empty())
       report.Done("RunOnce " + entry.name + ": removed (no command)");
     else
       RunCommand(entry.name, entry.command, options, report);
+    if (delete_after) reg::DeleteValue(key.get(), entry.name.c_str());
   }
 }
 

@@ -143,14 +143,16 @@ TEST_F(Boot, RunOnceEntriesRunOnce) {
       reg::WriteString(kRunOnceKey, "Expanded",
                        "\"" + kChild + "\" append " + log + " %ZOMA_TEST_WORD%", reg::kRegExpandSz),
       kErrorSuccess);
+  ASSERT_EQ(reg::WriteString(kRunOnceKey, "!Last", "\"" + kChild + "\" append " + log + " four"),
+            kErrorSuccess);
 
   BootOptions options;
   options.wait_for_commands = true;
   BootReport report = ApplyPendingBootActions(options);
-  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\n");
+  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\nfour\n");
   EXPECT_EQ(testing::ReadHostFile(prefix_.dir() + "/shell-open.log"), "www.zoma.example\n");
   EXPECT_TRUE(report.any_failed);  // the broken entry
-  ASSERT_EQ(report.lines.size(), 5u);
+  ASSERT_EQ(report.lines.size(), 6u);
   EXPECT_EQ(report.lines[1],
             "RunOnce Logon To Zoma: opened www.zoma.example (recorded in shell-open.log)");
 
@@ -158,8 +160,9 @@ TEST_F(Boot, RunOnceEntriesRunOnce) {
   reg::Value value;
   EXPECT_EQ(reg::ReadValue(kRunOnceKey, "First", &value), kErrorFileNotFound);
   EXPECT_EQ(reg::ReadValue(kRunOnceKey, "Broken", &value), kErrorFileNotFound);
+  EXPECT_EQ(reg::ReadValue(kRunOnceKey, "!Last", &value), kErrorFileNotFound);
   EXPECT_TRUE(ApplyPendingBootActions(options).lines.empty());
-  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\n");
+  EXPECT_EQ(Read("runonce.log"), "one\ntwo\nthree\nfour\n");
 }
 
 TEST_F(Boot, LogoffIsNoRestart) {
