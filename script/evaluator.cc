@@ -1,0 +1,337 @@
+// The evaluator's main loop, call handling, argument collection and the evaluation
+// services of the call record.
+#include "script/evaluator.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "script/math_expression.h"
+
+namespace script {
+namespace {
+
+// A scratch buffer borrowed from the instance for the length of a block.
+class ScratchBuffer {
+ public:
+  explicit ScratchBuffer(Instance* instance) : instance_(instance), buffer_(instance->TakeBuffer()) {}
+  ~ScratchBuffer() { instance_->GiveBuffer(buffer_); }
+  TextBuffer& operator*() { return *buffer_; }
+  TextBuffer* operator->() { return buffer_; }
+
+ private:
+  Instance* instance_;
+  TextBuffer* buffer_;
+};
+
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+void EvaluateUndefined(Stream& stream, std::string_view name) {
+  Instance* instance = stream.instance();
+  SymbolTree& tree = instance->tree();
+  Value* handler = tree.FindValue("Undefined");
+  if (handler == nullptr || !handler->is_variable()) return;
+  RetainValue(handler);
+  tree.PushScope();
+  tree.Bind("UndefinedName", MakeTextValue(name, kOwnsCopy), false, 0);
+  EvaluateVariable(stream, handler);
+  tree.PopScope();
+  ReleaseValue(handler);
+}
+
+}  // namespace
+
+Call::~Call() {
+  for (int i = 0; i < scratch_count_; ++i) instance->GiveBuffer(scratch_[i]);
+  for (TextBuffer* buffer : more_scratch_) instance->GiveBuffer(buffer);
+}
+
+TextBuffer& Call::Scratch() {
+  TextBuffer* buffer = instance->TakeBuffer();
+  if (scratch_count_ < static_cast<int>(std::size(scratch_))) {
+    scratch_[scratch_count_++] = buffer;
+  } else {
+    more_scratch_.push_back(buffer);
+  }
+  return *buffer;
+}
+
+std::string_view Call::Script(int i) {
+  if (!Has(i)) return {};
+  TextBuffer& buffer = Scratch();
+  EvaluateToBuffer(instance, out, Raw(i), buffer);
+  return buffer.view();
+}
+
+std::string_view Call::Plain(int i) {
+  if (!Has(i)) return {};
+  TextBuffer& buffer = Scratch();
+  EvaluateToBuffer(instance, out, Raw(i), buffer, true);
+  return buffer.view();
+}
+
+std::string_view Call::Name(int i) { return ExtractName(Script(i)); }
+
+int32_t Call::Integer(int i) { return ParseInteger(Script(i)); }
+
+int32_t Call::Math(int i) { return Has(i) ? EvaluateMath(instance, out, Raw(i)) : 0; }
+
+int32_t Call::Flags(int i, std::initializer_list<FlagName> flags) {
+  if (!Has(i)) return 0;
+  SymbolTree& tree = instance->tree();
+  tree.PushScope();
+  for (const FlagName& flag : flags) {
+    char digits[16];
+    int n = std::snprintf(digits, sizeof digits, "%d", flag.value);
+    tree.Bind(flag.name, MakeTextValue(std::string_view(digits, n), kOwnsCopy), false, 0);
+  }
+  int32_t value = Math(i);
+  tree.PopScope();
+  return value;
+}
+
+int Call::Scope(int i) {
+  const int depth = instance->tree().depth();
+  if (!Has(i)) return depth;
+  int64_t n = Math(i);
+  if (n <= 0) n += depth;
+  if (n < 1 || n >= depth) return depth;
+  return static_cast<int>(n);
+}
+
+void Call::WriteInteger(int64_t value) {
+  char digits[24];
+  int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+  out->Put(digits, static_cast<size_t>(n));
+}
+
+void Call::EvaluateIntoOutput(std::string_view text) { EvaluateInto(*out, text); }
+
+void EvaluateStream(Stream& stream) {
+  Instance* instance = stream.instance();
+  NestingLevel level(instance);
+  if (!level.ok()) return;
+  while (!stream.ended && !instance->halted()) {
+    if (stream.CopyUntil(instance->tokens().call()) < 0) return;
+    HandleCall(stream);
+  }
+}
+
+void HandleCall(Stream& stream) {
+  Instance* instance = stream.instance();
+  const char call = instance->tokens().call();
+  ScratchBuffer name(instance);
+  stream.ReadIdentifier(*name);
+  if (name->empty()) {
+    // An escape pair, or a call character standing for itself.
+    int next = stream.Get();
+    stream.Put(call);
+    if (next >= 0) stream.Put(static_cast<char>(next));
+    return;
+  }
+  if (name->view() == "SetTokensTo") {
+    char four[5] = {};
+    for (int i = 0; i < 4; ++i) {
+      int c = stream.Get();
+      if (c < 0) return;
+      four[i] = static_cast<char>(c);
+    }
+    instance->SetTokens(four);
+    return;
+  }
+  int next = stream.Get();
+  if (next != static_cast<uint8_t>(call)) stream.Unget(next);  // $Name$ ends the name
+
+  Binding* binding = instance->tree().FindForEvaluation(name->view());
+  if (binding == nullptr) {
+    EvaluateUndefined(stream, name->view());
+    return;
+  }
+  Value* value = binding->value;
+  RetainValue(value);
+  if (value->is_variable()) {
+    EvaluateVariable(stream, value);
+  } else {
+    ScratchBuffer args(instance);
+    std::vector<uint32_t> starts;
+    CollectArguments(stream, *args, starts, false);
+    const char* argv_inline[16];
+    std::vector<const char*> argv_heap;
+    const char** argv = argv_inline;
+    const size_t argc = starts.size() + 1;
+    if (argc > std::size(argv_inline)) {
+      argv_heap.resize(argc);
+      argv = argv_heap.data();
+    }
+    argv[0] = name->c_str();
+    for (size_t i = 0; i < starts.size(); ++i) argv[i + 1] = args->c_str() + starts[i];
+    InvokeBuiltin(instance, value, stream, static_cast<int>(argc), argv);
+  }
+  ReleaseValue(value);
+}
+
+void CollectArguments(Stream& stream, TextBuffer& args, std::vector<uint32_t>& starts,
+                      bool opened) {
+  const TokenSet& tokens = stream.instance()->tokens();
+  args.Clear();
+  starts.clear();
+  if (!opened) {
+    for (;;) {
+      int c = stream.Get();
+      if (c < 0) return;
+      if (c == static_cast<uint8_t>(tokens.open())) break;
+    }
+  }
+  int depth = 1;
+  uint32_t start = 0;
+  for (;;) {
+    int c = stream.ReadUntilToken(tokens, args);
+    if (c < 0) break;
+    switch (tokens.role[c]) {
+      case kCall: {
+        args.Append(static_cast<char>(c));
+        int next = stream.Get();
+        if (next < 0) goto done;
+        args.Append(static_cast<char>(next));
+        if (IsIdentifierChar(next)) stream.ReadIdentifier(args);
+        break;
+      }
+      case kOpen:
+        args.Append(static_cast<char>(c));
+        ++depth;
+        break;
+      case kClose:
+        if (--depth == 0) goto done;
+        args.Append(static_cast<char>(c));
+        break;
+      case kSeparator:
+        if (depth > 1) {
+          args.Append(static_cast<char>(c));
+        } else {
+          args.Append('\0');
+          starts.push_back(start);
+          start = static_cast<uint32_t>(args.size());
+        }
+        break;
+      default:
+        break;
+    }
+  }
+done:
+  args.Append('\0');
+  starts.push_back(start);
+  if (starts.size() == 1 && args.c_str()[0] == '\0') starts.clear();
+}
+
+void InvokeBuiltin(Instance* instance, Value* value, Stream& out, int argc,
+                   const char* const* argv) {
+  if (argc - 1 < value->min_args) return;
+  Call call(instance, &out, argc, argv, value->data);
+  value->handler(call);
+  value->data = call.user_data;
+}
+
+std::string_view ActiveText(Instance* instance, const Value* value, TextBuffer& scratch) {
+  std::string_view text = value->text();
+  static const TokenSet standard(kStandardTokenChars);
+  if (!(value->flags & kStandardTokens) || instance->tokens() == standard) return text;
+  scratch.Assign(text);
+  ConvertTokens(scratch, standard, instance->tokens());
+  return scratch.view();
+}
+
+void EvaluateVariable(Stream& stream, Value* value) {
+  Instance* instance = stream.instance();
+  ScratchBuffer converted(instance);
+  std::string_view text = ActiveText(instance, value, *converted);
+  if (std::memchr(text.data(), instance->tokens().call(), text.size()) == nullptr) {
+    stream.Put(text);  // nothing to evaluate: copy it whole
+    return;
+  }
+  Stream nested(instance, &stream);
+  nested.AttachString(text, "Variable");
+  nested.AttachForward(&stream);
+  EvaluateStream(nested);
+}
+
+void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text,
+                      TextBuffer& out, bool unescape) {
+  Stream nested(instance, parent);
+  nested.AttachString(text, "Eval");
+  if (unescape) {
+    nested.AttachUnescapeToBuffer(&out);
+  } else {
+    nested.AttachBuffer(&out);
+  }
+  EvaluateStream(nested);
+}
+
+void EvaluateInto(Stream& target, std::string_view text, const char* name) {
+  Stream nested(target.instance(), &target);
+  nested.AttachString(text, name);
+  nested.AttachForward(&target);
+  EvaluateStream(nested);
+}
+
+void RunBlock(Stream& out, std::string_view text, const BlockMarker* marker, bool discard) {
+  Stream block(out.instance(), &out);
+  block.AttachBlock(text, marker);
+  if (discard) {
+    block.AttachDiscard();
+  } else {
+    block.AttachForward(&out);
+  }
+  EvaluateStream(block);
+}
+
+int32_t ParseInteger(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && !IsDigit(text[i]) && !(text[i] == '-' && i + 1 < n && IsDigit(text[i + 1]))) {
+    ++i;
+  }
+  if (i == n) return 0;
+  bool negative = false;
+  if (text[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  uint32_t value = 0;
+  auto digit_value = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+  };
+  int base = 10;
+  if (text[i] == '0') {
+    ++i;
+    if (i < n && (text[i] == 'x' || text[i] == 'X')) {
+      base = 16;
+      ++i;
+    } else if (i < n && (text[i] == 'b' || text[i] == 'B')) {
+      base = 2;
+      ++i;
+    } else if (i < n && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'))) {
+      return 0;
+    } else {
+      base = 8;
+    }
+  }
+  for (; i < n; ++i) {
+    int d = digit_value(text[i]);
+    if (d >= base) break;
+    value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+std::string_view ExtractName(std::string_view text) {
+  size_t start = 0;
+  while (start < text.size() && !IsIdentifierChar(static_cast<uint8_t>(text[start]))) ++start;
+  size_t end = start;
+  while (end < text.size() && IsIdentifierChar(static_cast<uint8_t>(text[end]))) ++end;
+  return text.substr(start, end - start);
+}
+
+}  // namespace script
