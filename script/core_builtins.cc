@@ -95,16 +95,16 @@ void DeleteBuiltin(Call& call) {
   tree.Delete(name, scope, delete_flags);
 }
 
-// Evaluates a variable into the output or calls a built-in with `argv[first..]` as its
+// Evaluates a variable into the output or calls a built-in with `args[first..]` as its
 // arguments.
 void UseBinding(Call& call, Value* value, const std::string& name, int first) {
   RetainValue(value);
   if (value->is_variable()) {
     EvaluateVariable(*call.out, value);
   } else {
-    std::vector<const char*> argv{name.c_str()};
-    for (int i = first; i < call.argc; ++i) argv.push_back(call.argv[i]);
-    InvokeBuiltin(call.instance, value, *call.out, static_cast<int>(argv.size()), argv.data());
+    std::vector<std::string_view> args{name};
+    for (int i = first; i < call.argc; ++i) args.push_back(call.args[i]);
+    InvokeBuiltin(call.instance, value, *call.out, static_cast<int>(args.size()), args.data());
   }
   ReleaseValue(value);
 }

@@ -151,29 +151,81 @@ void HandleCall(Stream& stream) {
   if (value->is_variable()) {
     EvaluateVariable(stream, value);
   } else {
-    ScratchBuffer args(instance);
-    std::vector<uint32_t> starts;
-    CollectArguments(stream, *args, starts, false);
-    const char* argv_inline[16];
-    std::vector<const char*> argv_heap;
-    const char** argv = argv_inline;
-    const size_t argc = starts.size() + 1;
-    if (argc > std::size(argv_inline)) {
-      argv_heap.resize(argc);
-      argv = argv_heap.data();
-    }
-    argv[0] = name->c_str();
-    for (size_t i = 0; i < starts.size(); ++i) argv[i + 1] = args->c_str() + starts[i];
-    InvokeBuiltin(instance, value, stream, static_cast<int>(argc), argv);
+    ScratchBuffer storage(instance);
+    ArgumentList args(instance);
+    args->push_back(name->view());
+    CollectArguments(stream, *storage, *args, false);
+    InvokeBuiltin(instance, value, stream, static_cast<int>(args->size()), args->data());
   }
   ReleaseValue(value);
 }
 
-void CollectArguments(Stream& stream, TextBuffer& args, std::vector<uint32_t>& starts,
-                      bool opened) {
-  const TokenSet& tokens = stream.instance()->tokens();
-  args.Clear();
-  starts.clear();
+namespace {
+
+// The fast path: arguments as views into the text of a string source.
+void CollectFromText(Stream& stream, const TokenSet& tokens, std::vector<std::string_view>& args,
+                     bool opened) {
+  Source* source = stream.source();
+  const char* p = source->pos;
+  const char* const end = source->end;
+  // The stream ends only when reading ran into the end of the text.
+  auto finish = [&](const char* stop, bool ran_out) {
+    source->pos = stop;
+    if (ran_out) stream.ended = true;
+  };
+  if (!opened) {
+    const char* open = static_cast<const char*>(std::memchr(p, tokens.open(), end - p));
+    if (open == nullptr) {
+      finish(end, true);
+      return;
+    }
+    p = open + 1;
+  }
+  int depth = 1;
+  const char* start = p;
+  while (p < end) {
+    switch (tokens.role[static_cast<uint8_t>(*p)]) {
+      case kNotToken:
+        ++p;
+        continue;
+      case kCall:
+        // A name is passed over; any other character after the call character is taken
+        // with it, so escape pairs never count as tokens.
+        if (++p == end) break;
+        if (IsIdentifierChar(static_cast<uint8_t>(*p))) {
+          while (p < end && IsIdentifierChar(static_cast<uint8_t>(*p))) ++p;
+        } else {
+          ++p;
+        }
+        continue;
+      case kOpen:
+        ++depth;
+        ++p;
+        continue;
+      case kClose:
+        if (--depth == 0) {
+          args.emplace_back(start, p - start);
+          finish(p + 1, false);
+          return;
+        }
+        ++p;
+        continue;
+      case kSeparator:
+        if (depth == 1) {
+          args.emplace_back(start, p - start);
+          start = p + 1;
+        }
+        ++p;
+        continue;
+    }
+  }
+  args.emplace_back(start, end - start);
+  finish(end, true);
+}
+
+// Any other source: characters are read one by one and copied into `storage`.
+void CollectFromStream(Stream& stream, const TokenSet& tokens, TextBuffer& storage,
+                       std::vector<std::string_view>& args, bool opened) {
   if (!opened) {
     for (;;) {
       int c = stream.Get();
@@ -181,51 +233,57 @@ void CollectArguments(Stream& stream, TextBuffer& args, std::vector<uint32_t>& s
       if (c == static_cast<uint8_t>(tokens.open())) break;
     }
   }
+  std::vector<size_t> ends;
   int depth = 1;
-  uint32_t start = 0;
   for (;;) {
-    int c = stream.ReadUntilToken(tokens, args);
+    int c = stream.ReadUntilToken(tokens, storage);
     if (c < 0) break;
-    switch (tokens.role[c]) {
-      case kCall: {
-        args.Append(static_cast<char>(c));
-        int next = stream.Get();
-        if (next < 0) goto done;
-        args.Append(static_cast<char>(next));
-        if (IsIdentifierChar(next)) stream.ReadIdentifier(args);
-        break;
-      }
-      case kOpen:
-        args.Append(static_cast<char>(c));
-        ++depth;
-        break;
-      case kClose:
-        if (--depth == 0) goto done;
-        args.Append(static_cast<char>(c));
-        break;
-      case kSeparator:
-        if (depth > 1) {
-          args.Append(static_cast<char>(c));
-        } else {
-          args.Append('\0');
-          starts.push_back(start);
-          start = static_cast<uint32_t>(args.size());
-        }
-        break;
-      default:
-        break;
+    const TokenRole role = static_cast<TokenRole>(tokens.role[c]);
+    if (role == kCall) {
+      storage.Append(static_cast<char>(c));
+      int next = stream.Get();
+      if (next < 0) break;
+      storage.Append(static_cast<char>(next));
+      if (IsIdentifierChar(next)) stream.ReadIdentifier(storage);
+    } else if (role == kOpen) {
+      storage.Append(static_cast<char>(c));
+      ++depth;
+    } else if (role == kClose) {
+      if (--depth == 0) break;
+      storage.Append(static_cast<char>(c));
+    } else if (depth > 1) {
+      storage.Append(static_cast<char>(c));
+    } else {
+      ends.push_back(storage.size());
     }
   }
-done:
-  args.Append('\0');
-  starts.push_back(start);
-  if (starts.size() == 1 && args.c_str()[0] == '\0') starts.clear();
+  ends.push_back(storage.size());
+  size_t start = 0;
+  for (size_t end : ends) {
+    args.emplace_back(storage.c_str() + start, end - start);
+    start = end;
+  }
+}
+
+}  // namespace
+
+void CollectArguments(Stream& stream, TextBuffer& storage, std::vector<std::string_view>& args,
+                      bool opened) {
+  const TokenSet& tokens = stream.instance()->tokens();
+  const size_t first = args.size();
+  storage.Clear();
+  if (stream.source()->kind == Source::kString && stream.source()->pushed == 0) {
+    CollectFromText(stream, tokens, args, opened);
+  } else {
+    CollectFromStream(stream, tokens, storage, args, opened);
+  }
+  if (args.size() == first + 1 && args.back().empty()) args.pop_back();
 }
 
 void InvokeBuiltin(Instance* instance, Value* value, Stream& out, int argc,
-                   const char* const* argv) {
+                   const std::string_view* args) {
   if (argc - 1 < value->min_args) return;
-  Call call(instance, &out, argc, argv, value->data);
+  Call call(instance, &out, argc, args, value->data);
   value->handler(call);
   value->data = call.user_data;
 }

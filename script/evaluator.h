@@ -22,8 +22,8 @@ struct FlagName {
 // The call record: what a built-in handler receives.
 class Call {
  public:
-  Call(Instance* instance, Stream* out, int argc, const char* const* argv, void* user_data)
-      : instance(instance), out(out), argc(argc), argv(argv), user_data(user_data) {}
+  Call(Instance* instance, Stream* out, int argc, const std::string_view* args, void* user_data)
+      : instance(instance), out(out), argc(argc), args(args), user_data(user_data) {}
   ~Call();
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
@@ -33,7 +33,7 @@ class Call {
 
   bool Has(int i) const { return i < argc; }
   // The raw text of argument i (0 is the called name); empty when absent.
-  std::string_view Raw(int i) const { return i < argc ? std::string_view(argv[i]) : ""; }
+  std::string_view Raw(int i) const { return i < argc ? args[i] : std::string_view(); }
 
   // Evaluation services; texts live in scratch buffers until the call ends.
   std::string_view Script(int i);  // escapes kept
@@ -55,7 +55,7 @@ class Call {
   Instance* const instance;
   Stream* const out;
   const int argc;
-  const char* const* const argv;
+  const std::string_view* const args;  // raw texts; 0 is the called name
   void* user_data;
 
  private:
@@ -79,9 +79,9 @@ void EvaluateInto(Stream& target, std::string_view text, const char* name = "Eva
 // the active set first.
 void EvaluateVariable(Stream& stream, Value* value);
 // Calls the built-in or user function held by `value` with the given arguments
-// (argv[0] is the called name); does nothing when fewer than its minimum are given.
+// (args[0] is the called name); does nothing when fewer than its minimum are given.
 void InvokeBuiltin(Instance* instance, Value* value, Stream& out, int argc,
-                   const char* const* argv);
+                   const std::string_view* args);
 // Runs `text` as a block (a loop or function body) into `out`, or discarding its output
 // when `discard`.
 void RunBlock(Stream& out, std::string_view text, const BlockMarker* marker, bool discard);
@@ -90,10 +90,11 @@ void RunBlock(Stream& out, std::string_view text, const BlockMarker* marker, boo
 // active set in `scratch`.
 std::string_view ActiveText(Instance* instance, const Value* value, TextBuffer& scratch);
 
-// Splits the argument list that follows a call's name into `args`, NUL-separated, and
-// records where each argument starts. Text before the first open character is dropped
-// unless `opened` says it was already read. A single empty argument counts as none.
-void CollectArguments(Stream& stream, TextBuffer& args, std::vector<uint32_t>& starts,
+// Splits the argument list that follows a call's name into `args`. Text before the
+// first open character is dropped unless `opened` says it was already read. A single
+// empty argument counts as none. Arguments read from a string source are views into
+// its text (which outlives the call); others are copied into `storage`.
+void CollectArguments(Stream& stream, TextBuffer& storage, std::vector<std::string_view>& args,
                       bool opened);
 
 // Integer reading shared by every built-in: the first number in the text, with "0x",

@@ -43,8 +43,8 @@ int Register(TesselInstance* instance, const char* name, TesselBuiltin handler,
 }
 
 const char* Stable(Call* call, std::string_view text) {
-  // Views from the evaluation services point into scratch buffers, but a name is a
-  // slice: copy it so that it is NUL-terminated.
+  // Arguments and names are slices of longer texts: copy them so that C sees a
+  // NUL-terminated string.
   TextBuffer& copy = call->Scratch();
   copy.Assign(text);
   return copy.c_str();
@@ -109,9 +109,9 @@ TesselInstance* tessel_call_instance(TesselCall* call) {
 
 int tessel_call_argc(const TesselCall* call) { return AsCall(call)->argc; }
 
-const char* tessel_call_arg(const TesselCall* call, int i) {
-  const script::Call* c = AsCall(call);
-  return (i >= 0 && i < c->argc) ? c->argv[i] : "";
+const char* tessel_call_arg(TesselCall* call, int i) {
+  script::Call* c = AsCall(call);
+  return (i >= 0 && i < c->argc) ? script::Stable(c, c->args[i]) : "";
 }
 
 void* tessel_call_user_data(const TesselCall* call) { return AsCall(call)->user_data; }

@@ -2,6 +2,8 @@
 #include "script/instance.h"
 
 #include <cstring>
+#include <cstdio>
+#include <cstdlib>
 
 #include "script/user_function.h"
 
@@ -20,6 +22,7 @@ Instance::Instance() : max_nesting_(kDefaultMaxNesting), stack_budget_(kStackBud
 
 Instance::~Instance() {
   for (TextBuffer* buffer : free_buffers_) delete buffer;
+  for (auto* list : free_argument_lists_) delete list;
 }
 
 bool Instance::SetTokens(const char* four) {
@@ -37,6 +40,18 @@ TextBuffer* Instance::TakeBuffer() {
 }
 
 void Instance::GiveBuffer(TextBuffer* buffer) { free_buffers_.push_back(buffer); }
+
+std::vector<std::string_view>* Instance::TakeArgumentList() {
+  if (free_argument_lists_.empty()) return new std::vector<std::string_view>();
+  std::vector<std::string_view>* list = free_argument_lists_.back();
+  free_argument_lists_.pop_back();
+  list->clear();
+  return list;
+}
+
+void Instance::GiveArgumentList(std::vector<std::string_view>* list) {
+  free_argument_lists_.push_back(list);
+}
 
 bool Instance::EnterNesting() {
   const char* here = static_cast<const char*>(__builtin_frame_address(0));

@@ -37,6 +37,9 @@ class Instance {
   // Scratch buffers come from and go back to a free list.
   TextBuffer* TakeBuffer();
   void GiveBuffer(TextBuffer* buffer);
+  // Argument lists are recycled the same way.
+  std::vector<std::string_view>* TakeArgumentList();
+  void GiveArgumentList(std::vector<std::string_view>* list);
 
   int32_t exit_code() const { return exit_code_; }
   bool exit_code_set() const { return exit_set_; }
@@ -64,6 +67,7 @@ class Instance {
   SymbolTree tree_;
   TokenSet tokens_;
   std::vector<TextBuffer*> free_buffers_;
+  std::vector<std::vector<std::string_view>*> free_argument_lists_;
   int32_t exit_code_ = 0;
   bool exit_set_ = false;
   bool halted_ = false;
@@ -72,6 +76,20 @@ class Instance {
   int max_nesting_;
   size_t stack_budget_;
   const char* stack_base_ = nullptr;
+};
+
+// An argument list borrowed from the instance for the length of a block.
+class ArgumentList {
+ public:
+  explicit ArgumentList(Instance* instance)
+      : instance_(instance), list_(instance->TakeArgumentList()) {}
+  ~ArgumentList() { instance_->GiveArgumentList(list_); }
+  std::vector<std::string_view>& operator*() { return *list_; }
+  std::vector<std::string_view>* operator->() { return list_; }
+
+ private:
+  Instance* instance_;
+  std::vector<std::string_view>* list_;
 };
 
 // Holds one nesting level for the lifetime of a scope.

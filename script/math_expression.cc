@@ -197,15 +197,14 @@ int32_t MathParser::CallOperand() {
 }
 
 int32_t MathParser::GroupOperand() {
-  TextBuffer* args = instance_->TakeBuffer();
-  std::vector<uint32_t> starts;
-  CollectArguments(stream_, *args, starts, true);
+  TextBuffer* storage = instance_->TakeBuffer();
+  ArgumentList args(instance_);
+  CollectArguments(stream_, *storage, *args, true);
   int32_t value = 0;
-  for (uint32_t start : starts) {
-    value = EvaluateMath(instance_, &stream_, args->c_str() + start,
-                         "math parenthetical expression");
+  for (std::string_view arg : *args) {
+    value = EvaluateMath(instance_, &stream_, arg, "math parenthetical expression");
   }
-  instance_->GiveBuffer(args);
+  instance_->GiveBuffer(storage);
   return value;
 }
 

@@ -66,10 +66,18 @@ int Source::Get() {
 }
 
 void Source::Unget(int c) {
-  if (pushed >= sizeof pushback) return;  // callers never push back more than 16
-  pushback[pushed++] = static_cast<char>(c);
   StreamStats& stats = GlobalStreamStats();
   ++stats.pushback_count;
+  if (kind == kString && pushed == 0 && pos > begin && pos[-1] == static_cast<char>(c)) {
+    // The character is the one just read from the text: stepping back delivers the
+    // same characters and keeps the fast paths, which need an empty push-back.
+    --pos;
+    ++stats.pushback_total_depth;
+    if (stats.longest_pushback == 0) stats.longest_pushback = 1;
+    return;
+  }
+  if (pushed >= sizeof pushback) return;  // callers never push back more than 16
+  pushback[pushed++] = static_cast<char>(c);
   stats.pushback_total_depth += pushed;
   if (pushed > stats.longest_pushback) stats.longest_pushback = pushed;
 }
@@ -178,6 +186,7 @@ void Stream::SetSink(Sink* sink) {
 void Stream::AttachString(const char* text, size_t n, const char* name) {
   Source* source = source_pool.Take();
   source->kind = Source::kString;
+  source->begin = text;
   source->pos = text;
   source->end = text + n;
   source->name = name;

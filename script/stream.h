@@ -34,7 +34,8 @@ struct Source {
   Kind kind = kString;
   uint8_t pushed = 0;
   char pushback[16];
-  const char* pos = nullptr;  // string source: next character and end
+  const char* begin = nullptr;  // string source: its text, next character and end
+  const char* pos = nullptr;
   const char* end = nullptr;
   const char* name = "";
   const BlockMarker* marker = nullptr;

@@ -57,7 +57,7 @@ int tessel_register_cleanup(void (*cleanup)(TesselInstance* instance));
  * built-in returns. */
 TesselInstance* tessel_call_instance(TesselCall* call);
 int tessel_call_argc(const TesselCall* call);
-const char* tessel_call_arg(const TesselCall* call, int i); /* raw, "" when absent */
+const char* tessel_call_arg(TesselCall* call, int i); /* raw, "" when absent */
 void* tessel_call_user_data(const TesselCall* call);
 void tessel_call_set_user_data(TesselCall* call, void* user_data);
 const char* tessel_call_eval_script(TesselCall* call, int i); /* escapes kept */

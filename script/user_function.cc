@@ -66,7 +66,7 @@ void RunUserFunction(Call& call) {
   const UserFunction* function = static_cast<const UserFunction*>(call.user_data);
   const uint32_t flags = function->flags;
   const bool no_scope = flags & kNoScope;
-  const std::string name = call.argv[0];
+  const std::string name(call.Raw(0));
 
   if (!no_scope) tree.PushScope();
   const int scope = tree.depth();
