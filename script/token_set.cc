@@ -4,22 +4,30 @@
 #include <cstring>
 
 namespace script {
-namespace {
+namespace internal {
 
-struct IdentifierTable {
-  bool is_identifier[256] = {};
-  constexpr IdentifierTable() {
-    for (int c = '0'; c <= '9'; ++c) is_identifier[c] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) is_identifier[c] = true;
-    for (int c = 'a'; c <= 'z'; ++c) is_identifier[c] = true;
-    is_identifier[static_cast<int>('_')] = true;
-  }
+constexpr bool kIdentifierChars[256] = {
+#define ROW16(x) x, x, x, x, x, x, x, x, x, x, x, x, x, x, x, x
+    ROW16(false), ROW16(false), ROW16(false),
+    // '0'-'9'
+    true, true, true, true, true, true, true, true, true, true, false, false, false, false, false,
+    false,
+    // '@', 'A'-'O'
+    false, true, true, true, true, true, true, true, true, true, true, true, true, true, true, true,
+    // 'P'-'Z', '[', '\\', ']', '^', '_'
+    true, true, true, true, true, true, true, true, true, true, true, false, false, false, false,
+    true,
+    // '`', 'a'-'o'
+    false, true, true, true, true, true, true, true, true, true, true, true, true, true, true, true,
+    // 'p'-'z'
+    true, true, true, true, true, true, true, true, true, true, true, false, false, false, false,
+    false,
+    ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false),
+    ROW16(false), ROW16(false)
+#undef ROW16
 };
-constexpr IdentifierTable kIdentifiers;
 
-}  // namespace
-
-bool IsIdentifierChar(int c) { return c >= 0 && c < 256 && kIdentifiers.is_identifier[c]; }
+}  // namespace internal
 
 TokenSet::TokenSet(const char* four) {
   std::memcpy(chars, four, 4);

@@ -32,8 +32,14 @@ struct TokenSet {
 
 inline constexpr char kStandardTokenChars[] = "${;}";
 
+namespace internal {
+extern const bool kIdentifierChars[256];
+}
+
 // True for the 63 characters that may form a name.
-bool IsIdentifierChar(int c);
+inline bool IsIdentifierChar(int c) {
+  return c >= 0 && c < 256 && internal::kIdentifierChars[c];
+}
 
 // A set is usable only when its four characters are distinct and none of them can be
 // part of a name.
