@@ -216,8 +216,8 @@ void ForEachBuiltin(Call& call) {
       if (it.done() || it.suffix() != suffix) continue;
       Value* value = tree.FindValue(it.names[it.next]);
       if (value && value->is_variable()) {
-        tree.Bind(it.stem, MakeTextValue(ActiveText(instance, value, converted), kOwnsCopy),
-                  false, 0);
+        tree.Bind(it.stem, MakeTextValue(ActiveText(instance, value, converted), kOwnsCopy), false,
+                  0);
         bound = true;
       }
       ++it.next;

@@ -61,11 +61,12 @@ void SetBuiltin(Call& call) {
 void FunctionBuiltin(Call& call) {
   SymbolTree& tree = call.instance->tree();
   std::string name(call.Name(1));
-  uint32_t flags = static_cast<uint32_t>(call.Flags(3, {{"DontEvaluateArguments", kDontEvaluateArguments},
-                                                        {"NoScope", kNoScope},
-                                                        {"Verbatim", kVerbatim},
-                                                        {"SelfScoped", kSelfScoped},
-                                                        {"Silent", kSilent}}));
+  uint32_t flags =
+      static_cast<uint32_t>(call.Flags(3, {{"DontEvaluateArguments", kDontEvaluateArguments},
+                                           {"NoScope", kNoScope},
+                                           {"Verbatim", kVerbatim},
+                                           {"SelfScoped", kSelfScoped},
+                                           {"Silent", kSilent}}));
   int scope = call.Scope(4);
   if (call.argc == 2) {
     Binding* binding = tree.FindForEvaluation(name);
@@ -203,7 +204,8 @@ void AliasesBuiltin(Call& call) {
   Instance* instance = call.instance;
   const TokenSet& tokens = instance->tokens();
   std::string prefix(call.Name(2));
-  int32_t flags = call.Flags(3, {{"SelfScoped", kSetSelfScoped}, {"ConvertTokens", kSetConvertTokens}});
+  int32_t flags =
+      call.Flags(3, {{"SelfScoped", kSetSelfScoped}, {"ConvertTokens", kSetConvertTokens}});
   int scope = call.Scope(4);
   TextBuffer& generated = call.Scratch();
   for (long long i = 1; !instance->halted(); ++i) {

@@ -13,7 +13,8 @@ namespace {
 // A scratch buffer borrowed from the instance for the length of a block.
 class ScratchBuffer {
  public:
-  explicit ScratchBuffer(Instance* instance) : instance_(instance), buffer_(instance->TakeBuffer()) {}
+  explicit ScratchBuffer(Instance* instance)
+      : instance_(instance), buffer_(instance->TakeBuffer()) {}
   ~ScratchBuffer() { instance_->GiveBuffer(buffer_); }
   TextBuffer& operator*() { return *buffer_; }
   TextBuffer* operator->() { return buffer_; }
@@ -311,8 +312,8 @@ void EvaluateVariable(Stream& stream, Value* value) {
   EvaluateStream(nested);
 }
 
-void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text,
-                      TextBuffer& out, bool unescape) {
+void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text, TextBuffer& out,
+                      bool unescape) {
   Stream nested(instance, parent);
   nested.AttachString(text, "Eval");
   if (unescape) {
@@ -369,7 +370,8 @@ int32_t ParseInteger(std::string_view text) {
     } else if (i < n && (text[i] == 'b' || text[i] == 'B')) {
       base = 2;
       ++i;
-    } else if (i < n && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'))) {
+    } else if (i < n &&
+               ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'))) {
       return 0;
     } else {
       base = 8;

@@ -71,8 +71,8 @@ void HandleCall(Stream& stream);
 
 // Evaluates `text` into `out` through a new stream whose parent is `parent`: with
 // escapes kept, or removed when `unescape`.
-void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text,
-                      TextBuffer& out, bool unescape = false);
+void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text, TextBuffer& out,
+                      bool unescape = false);
 // Evaluates `text` with the sink of `target` as output.
 void EvaluateInto(Stream& target, std::string_view text, const char* name = "Eval");
 // Evaluates a variable's text into `stream`'s output, converting token-marked text to

@@ -29,8 +29,8 @@ void RunExtension(Call& call) {
   call.user_data = record;
 }
 
-int Register(TesselInstance* instance, const char* name, TesselBuiltin handler,
-             void* user_data, int min_args, int scope, bool self_scoped) {
+int Register(TesselInstance* instance, const char* name, TesselBuiltin handler, void* user_data,
+             int min_args, int scope, bool self_scoped) {
   if (instance == nullptr || name == nullptr || handler == nullptr) return -1;
   ExtensionBuiltin* record = new ExtensionBuiltin();
   record->release = ReleaseExtension;

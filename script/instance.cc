@@ -1,9 +1,9 @@
 // The interpreter instance and the registration services.
 #include "script/instance.h"
 
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "script/user_function.h"
 
@@ -18,7 +18,9 @@ constexpr size_t kStackBudget = 5u << 20;
 
 }  // namespace
 
-Instance::Instance() : max_nesting_(kDefaultMaxNesting), stack_budget_(kStackBudget) { tree_.PushScope(); }
+Instance::Instance() : max_nesting_(kDefaultMaxNesting), stack_budget_(kStackBudget) {
+  tree_.PushScope();
+}
 
 Instance::~Instance() {
   for (TextBuffer* buffer : free_buffers_) delete buffer;
@@ -57,8 +59,9 @@ bool Instance::EnterNesting() {
   const char* here = static_cast<const char*>(__builtin_frame_address(0));
   if (nesting_++ == 0) stack_base_ = here;
   if (halted_) return false;
-  const bool too_deep = nesting_ > max_nesting_ ||
-                        (stack_base_ > here && static_cast<size_t>(stack_base_ - here) > stack_budget_);
+  const bool too_deep =
+      nesting_ > max_nesting_ ||
+      (stack_base_ > here && static_cast<size_t>(stack_base_ - here) > stack_budget_);
   if (too_deep) {
     nesting_limit_hit_ = true;
     halted_ = true;
@@ -72,8 +75,8 @@ void Instance::Resume() {
   nesting_limit_hit_ = false;
 }
 
-void RegisterBuiltin(Instance* instance, std::string_view name, Handler handler,
-                     void* user_data, int min_args, int scope) {
+void RegisterBuiltin(Instance* instance, std::string_view name, Handler handler, void* user_data,
+                     int min_args, int scope) {
   instance->tree().Bind(name, MakeBuiltinValue(handler, user_data, min_args), false, scope);
 }
 
@@ -91,8 +94,8 @@ void DefineScriptBuiltin(Instance* instance, std::string_view name, const char* 
   instance->SetTokens(saved.chars);
 }
 
-void SetVariable(Instance* instance, std::string_view name, std::string_view text,
-                 uint32_t flags, int scope) {
+void SetVariable(Instance* instance, std::string_view name, std::string_view text, uint32_t flags,
+                 int scope) {
   instance->tree().Bind(name, MakeTextValue(text, flags), false, scope);
 }
 
@@ -115,8 +118,7 @@ void RegisterTable(Instance* instance, const BuiltinRow* rows, size_t count) {
 
 void RegisterTable(Instance* instance, const ScriptBuiltinRow* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    DefineScriptBuiltin(instance, rows[i].name, rows[i].body, kOwnsNothing,
-                        rows[i].function_flags);
+    DefineScriptBuiltin(instance, rows[i].name, rows[i].body, kOwnsNothing, rows[i].function_flags);
   }
 }
 

@@ -128,16 +128,16 @@ struct VariableRow {
 };
 
 // Registration services. `scope` 0 means the current depth.
-void RegisterBuiltin(Instance* instance, std::string_view name, Handler handler,
-                     void* user_data, int min_args, int scope = 0);
+void RegisterBuiltin(Instance* instance, std::string_view name, Handler handler, void* user_data,
+                     int min_args, int scope = 0);
 void RegisterBuiltinSelfScoped(Instance* instance, std::string_view name, Handler handler,
                                void* user_data, int min_args, int scope = 0);
 void DefineScriptBuiltin(Instance* instance, std::string_view name, const char* body,
                          uint32_t ownership, uint32_t function_flags);
 // `flags`: ownership of `text` in bits 0-1 (0 borrowed for the instance's life, 1 a
 // malloc block handed over, 3 copied) and kStandardTokens.
-void SetVariable(Instance* instance, std::string_view name, std::string_view text,
-                 uint32_t flags, int scope = 0);
+void SetVariable(Instance* instance, std::string_view name, std::string_view text, uint32_t flags,
+                 int scope = 0);
 void SetVariableSelfScoped(Instance* instance, std::string_view name, std::string_view text,
                            uint32_t flags, int scope = 0);
 void SetGlobalVariable(Instance* instance, std::string_view name, std::string_view text,

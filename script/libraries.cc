@@ -1,6 +1,8 @@
 // Creating and destroying an instance: the version constants, the ordered list of
 // library registrations, the newline and character constants and the token-set
 // built-ins. Also the evaluation entry points.
+#include "script/libraries.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "script/evaluator.h"
-#include "script/libraries.h"
 #include "script/tessel.h"
 
 namespace script {
@@ -38,9 +39,9 @@ const LibraryEntry kLateLibraries[] = {
 };
 
 const VariableRow kConstants[] = {
-    {"NewLine", "\r\n", 0},   {"UNIXNewLine", "\n", 0}, {"DOSNewLine", "\r\n", 0},
-    {"MacNewLine", "\r", 0},  {"Tab", "\t", 0},         {"Space", " ", 0},
-    {"Digits", "0123456789", 0}, {"True", "1", 0},      {"False", "0", 0},
+    {"NewLine", "\r\n", 0},      {"UNIXNewLine", "\n", 0}, {"DOSNewLine", "\r\n", 0},
+    {"MacNewLine", "\r", 0},     {"Tab", "\t", 0},         {"Space", " ", 0},
+    {"Digits", "0123456789", 0}, {"True", "1", 0},         {"False", "0", 0},
 };
 
 std::vector<void (*)(Instance*)>& Cleanups() {

@@ -39,9 +39,7 @@ enum Operator {
 };
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(int c) {
-  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 int32_t Power(int32_t base, int32_t exponent) {
   // The language multiplies the base by itself; squaring gives the same wrapped result
@@ -62,22 +60,38 @@ int32_t Combine(int code, int32_t a, int32_t b) {
   const uint32_t ua = static_cast<uint32_t>(a);
   const uint32_t ub = static_cast<uint32_t>(b);
   switch (code) {
-    case kLogicalOr: return (a != 0 || b != 0) ? 1 : 0;
-    case kLogicalXor: return ((a != 0) != (b != 0)) ? 1 : 0;
-    case kLogicalAnd: return (a != 0 && b != 0) ? 1 : 0;
-    case kBitOr: return a | b;
-    case kBitXor: return a ^ b;
-    case kBitAnd: return a & b;
-    case kNotEqual: return a != b;
-    case kEqual: return a == b;
-    case kGreaterEqual: return a >= b;
-    case kGreater: return a > b;
-    case kLessEqual: return a <= b;
-    case kLess: return a < b;
-    case kShiftRight: return a >> (b & 31);
-    case kShiftLeft: return static_cast<int32_t>(ua << (b & 31));
-    case kMinus: return static_cast<int32_t>(ua - ub);
-    case kPlus: return static_cast<int32_t>(ua + ub);
+    case kLogicalOr:
+      return (a != 0 || b != 0) ? 1 : 0;
+    case kLogicalXor:
+      return ((a != 0) != (b != 0)) ? 1 : 0;
+    case kLogicalAnd:
+      return (a != 0 && b != 0) ? 1 : 0;
+    case kBitOr:
+      return a | b;
+    case kBitXor:
+      return a ^ b;
+    case kBitAnd:
+      return a & b;
+    case kNotEqual:
+      return a != b;
+    case kEqual:
+      return a == b;
+    case kGreaterEqual:
+      return a >= b;
+    case kGreater:
+      return a > b;
+    case kLessEqual:
+      return a <= b;
+    case kLess:
+      return a < b;
+    case kShiftRight:
+      return a >> (b & 31);
+    case kShiftLeft:
+      return static_cast<int32_t>(ua << (b & 31));
+    case kMinus:
+      return static_cast<int32_t>(ua - ub);
+    case kPlus:
+      return static_cast<int32_t>(ua + ub);
     case kRemainder:
       if (b == 0 || b == -1) return 0;
       return a % b;
@@ -85,9 +99,12 @@ int32_t Combine(int code, int32_t a, int32_t b) {
       if (b == 0) return 0;
       if (b == -1) return static_cast<int32_t>(0u - ua);
       return a / b;
-    case kTimes: return static_cast<int32_t>(ua * ub);
-    case kPower: return Power(a, b);
-    default: return a;
+    case kTimes:
+      return static_cast<int32_t>(ua * ub);
+    case kPower:
+      return Power(a, b);
+    default:
+      return a;
   }
 }
 
@@ -167,10 +184,14 @@ int32_t MathParser::Operand() {
   if (IsDigit(c)) return NumberOperand(c);
   int32_t operand = Operand();
   switch (c) {
-    case '!': return operand == 0 ? 1 : 0;
-    case '-': return static_cast<int32_t>(0u - static_cast<uint32_t>(operand));
-    case '~': return ~operand;
-    default: return operand;
+    case '!':
+      return operand == 0 ? 1 : 0;
+    case '-':
+      return static_cast<int32_t>(0u - static_cast<uint32_t>(operand));
+    case '~':
+      return ~operand;
+    default:
+      return operand;
   }
 }
 
@@ -258,13 +279,32 @@ int MathParser::ScanOperator(char* text, int* length) {
     int c = stream_.Get();
     if (c < 0) return kEnd;
     switch (c) {
-      case '*': return pair('*', stream_.Get(), '*') ? kPower : kTimes;
-      case '/': text[0] = '/'; *length = 1; return kQuotient;
-      case '%': text[0] = '%'; *length = 1; return kRemainder;
-      case '+': text[0] = '+'; *length = 1; return kPlus;
-      case '-': text[0] = '-'; *length = 1; return kMinus;
-      case '?': text[0] = '?'; *length = 1; return kQuestion;
-      case ':': text[0] = ':'; *length = 1; return kColon;
+      case '*':
+        return pair('*', stream_.Get(), '*') ? kPower : kTimes;
+      case '/':
+        text[0] = '/';
+        *length = 1;
+        return kQuotient;
+      case '%':
+        text[0] = '%';
+        *length = 1;
+        return kRemainder;
+      case '+':
+        text[0] = '+';
+        *length = 1;
+        return kPlus;
+      case '-':
+        text[0] = '-';
+        *length = 1;
+        return kMinus;
+      case '?':
+        text[0] = '?';
+        *length = 1;
+        return kQuestion;
+      case ':':
+        text[0] = ':';
+        *length = 1;
+        return kColon;
       case '<': {
         int next = stream_.Get();
         if (pair('<', next, '<')) return kShiftLeft;
@@ -293,10 +333,14 @@ int MathParser::ScanOperator(char* text, int* length) {
       case '=':
         if (pair('=', stream_.Get(), '=')) return kEqual;
         continue;
-      case '^': return pair('^', stream_.Get(), '^') ? kLogicalXor : kBitXor;
-      case '&': return pair('&', stream_.Get(), '&') ? kLogicalAnd : kBitAnd;
-      case '|': return pair('|', stream_.Get(), '|') ? kLogicalOr : kBitOr;
-      default: continue;
+      case '^':
+        return pair('^', stream_.Get(), '^') ? kLogicalXor : kBitXor;
+      case '&':
+        return pair('&', stream_.Get(), '&') ? kLogicalAnd : kBitAnd;
+      case '|':
+        return pair('|', stream_.Get(), '|') ? kLogicalOr : kBitOr;
+      default:
+        continue;
     }
   }
 }
@@ -304,7 +348,7 @@ int MathParser::ScanOperator(char* text, int* length) {
 int MathParser::Skip() {
   const TokenSet& tokens = instance_->tokens();
   int depth = 1;
-  int open_questions = 0;             // "?" waiting for their ":" in the current braces
+  int open_questions = 0;            // "?" waiting for their ":" in the current braces
   std::vector<int> saved_questions;  // the count outside each open brace
   for (;;) {
     int c = stream_.Get();
@@ -338,8 +382,7 @@ int MathParser::Skip() {
 
 }  // namespace
 
-int32_t EvaluateMath(Instance* instance, Stream* parent, std::string_view text,
-                     const char* name) {
+int32_t EvaluateMath(Instance* instance, Stream* parent, std::string_view text, const char* name) {
   Stream stream(instance, parent);
   stream.AttachString(text, name);
   stream.AttachDiscard();

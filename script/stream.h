@@ -20,8 +20,8 @@ class Stream;
 // Continue can find the block they belong to.
 struct BlockMarker {
   const char* tag = "**BSN**";
-  const char* kind;     // "function", "for", "while", ...
-  bool* stop;           // the loop's stop flag; none for a function body
+  const char* kind;  // "function", "for", "while", ...
+  bool* stop;        // the loop's stop flag; none for a function body
 };
 
 struct Source {
@@ -90,7 +90,7 @@ class Stream {
   void AttachBuffer(TextBuffer* buffer);  // clears the buffer
   void AttachForward(Stream* other);      // writes where `other` writes
   void AttachDiscard();
-  void AttachUnescape(Stream* other);     // removes escapes, then writes where `other` writes
+  void AttachUnescape(Stream* other);  // removes escapes, then writes where `other` writes
   void AttachUnescapeToFile(FILE* file);
   void AttachUnescapeToBuffer(TextBuffer* buffer);  // clears the buffer
   void AttachFileSink(FILE* file, bool close_when_done);

@@ -9,7 +9,9 @@
 namespace script {
 namespace {
 
-Leaf* AsLeaf(uintptr_t child) { return (child & 1) ? reinterpret_cast<Leaf*>(child & ~uintptr_t{1}) : nullptr; }
+Leaf* AsLeaf(uintptr_t child) {
+  return (child & 1) ? reinterpret_cast<Leaf*>(child & ~uintptr_t{1}) : nullptr;
+}
 TrieNode* AsNode(uintptr_t child) {
   return (child & 1) ? nullptr : reinterpret_cast<TrieNode*>(child);
 }
@@ -140,8 +142,8 @@ Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
     int slot = pos < name.size() ? TrieSlot(static_cast<uint8_t>(name[pos])) : TrieNode::kEndSlot;
     uintptr_t child = node->child[slot];
     if (child == 0) {
-      Leaf* leaf = new Leaf{std::string(name), slot == TrieNode::kEndSlot ? pos : pos + 1,
-                            nullptr, node, slot};
+      Leaf* leaf = new Leaf{std::string(name), slot == TrieNode::kEndSlot ? pos : pos + 1, nullptr,
+                            node, slot};
       node->child[slot] = Tag(leaf);
       ++node->children;
       return leaf;
@@ -158,9 +160,8 @@ Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
     inner->slot = slot;
     node->child[slot] = reinterpret_cast<uintptr_t>(inner);
     size_t next = pos + 1;
-    int other_slot = next < other->name.size()
-                         ? TrieSlot(static_cast<uint8_t>(other->name[next]))
-                         : TrieNode::kEndSlot;
+    int other_slot = next < other->name.size() ? TrieSlot(static_cast<uint8_t>(other->name[next]))
+                                               : TrieNode::kEndSlot;
     inner->child[other_slot] = Tag(other);
     inner->children = 1;
     other->parent = inner;

@@ -17,10 +17,10 @@ using Handler = void (*)(Call& call);
 
 // Value flags. The low two bits say what the text word owns.
 enum ValueFlags : uint32_t {
-  kOwnsNothing = 0,      // static text
-  kOwnsBlock = 1,        // a block allocated with malloc, freed plainly
-  kOwnsRecord = 2,       // a record with its own release operation
-  kOwnsCopy = 3,         // an owned copy of the text
+  kOwnsNothing = 0,  // static text
+  kOwnsBlock = 1,    // a block allocated with malloc, freed plainly
+  kOwnsRecord = 2,   // a record with its own release operation
+  kOwnsCopy = 3,     // an owned copy of the text
   kOwnershipMask = 3,
   kStandardTokens = 0x40,  // text stored in "${;}", converted when used
 };
@@ -35,10 +35,10 @@ struct OwnedRecord {
 struct Value {
   int refs = 1;
   uint32_t flags = 0;
-  int min_args = 0;         // built-ins: fewer arguments and the call does nothing
+  int min_args = 0;           // built-ins: fewer arguments and the call does nothing
   Handler handler = nullptr;  // none for a plain variable
-  void* data = nullptr;     // the text, the owned record or the built-in's user data
-  size_t length = 0;        // text length for plain variables
+  void* data = nullptr;       // the text, the owned record or the built-in's user data
+  size_t length = 0;          // text length for plain variables
 
   bool is_variable() const { return handler == nullptr; }
   std::string_view text() const {
@@ -60,8 +60,8 @@ struct Leaf;
 
 struct Binding {
   Value* value = nullptr;
-  Scope* scope = nullptr;     // none while shadowed by a self-scoped binding
-  Binding* outward = nullptr;  // next binding of the same name
+  Scope* scope = nullptr;       // none while shadowed by a self-scoped binding
+  Binding* outward = nullptr;   // next binding of the same name
   Binding* shadowed = nullptr;  // the binding of the same scope this one hides
   Binding* scope_prev = nullptr;
   Binding* scope_next = nullptr;

@@ -24,8 +24,7 @@ void RegisterCleanup(void (*cleanup)(Instance* instance));
 // Clears `out` and evaluates `text` into it with escapes kept. `parent` is the stream
 // the text stands in, none for a new evaluation (which also clears an earlier Exit or
 // nesting stop).
-void Evaluate(TextBuffer& out, std::string_view text, Instance* instance,
-              Stream* parent = nullptr);
+void Evaluate(TextBuffer& out, std::string_view text, Instance* instance, Stream* parent = nullptr);
 // Evaluates `text` straight into a file as it runs: escapes removed unless `raw`.
 void EvaluateToFile(FILE* file, std::string_view text, Instance* instance, bool raw);
 

@@ -21,8 +21,7 @@ constexpr bool kIdentifierChars[256] = {
     false, true, true, true, true, true, true, true, true, true, true, true, true, true, true, true,
     // 'p'-'z'
     true, true, true, true, true, true, true, true, true, true, true, false, false, false, false,
-    false,
-    ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false),
+    false, ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false), ROW16(false),
     ROW16(false), ROW16(false)
 #undef ROW16
 };

@@ -26,8 +26,8 @@ struct TokenSet {
   int IndexOf(int c) const { return IsToken(c) ? role[static_cast<uint8_t>(c)] - 1 : -1; }
   bool operator==(const TokenSet& other) const;
 
-  char chars[5];        // the four characters and a NUL, for membership tests
-  uint8_t role[256];    // TokenRole of every character
+  char chars[5];      // the four characters and a NUL, for membership tests
+  uint8_t role[256];  // TokenRole of every character
 };
 
 inline constexpr char kStandardTokenChars[] = "${;}";
@@ -37,9 +37,7 @@ extern const bool kIdentifierChars[256];
 }
 
 // True for the 63 characters that may form a name.
-inline bool IsIdentifierChar(int c) {
-  return c >= 0 && c < 256 && internal::kIdentifierChars[c];
-}
+inline bool IsIdentifierChar(int c) { return c >= 0 && c < 256 && internal::kIdentifierChars[c]; }
 
 // A set is usable only when its four characters are distinct and none of them can be
 // part of a name.

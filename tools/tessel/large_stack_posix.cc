@@ -16,10 +16,10 @@ void* RunWork(void* work) {
 void RunWithLargeStack(size_t stack_bytes, const std::function<void()>& work) {
   pthread_attr_t attributes;
   pthread_t thread;
-  bool started = pthread_attr_init(&attributes) == 0 &&
-                 pthread_attr_setstacksize(&attributes, stack_bytes) == 0 &&
-                 pthread_create(&thread, &attributes, RunWork,
-                                const_cast<std::function<void()>*>(&work)) == 0;
+  bool started =
+      pthread_attr_init(&attributes) == 0 &&
+      pthread_attr_setstacksize(&attributes, stack_bytes) == 0 &&
+      pthread_create(&thread, &attributes, RunWork, const_cast<std::function<void()>*>(&work)) == 0;
   pthread_attr_destroy(&attributes);
   if (!started) {
     work();

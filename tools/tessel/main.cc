@@ -72,9 +72,8 @@ int main(int argc, char** argv) {
                             script::kOwnsCopy);
 
   instance->set_stack_budget(kEvaluationStack - (kEvaluationStack >> 3));
-  tessel::RunWithLargeStack(kEvaluationStack, [&] {
-    script::EvaluateToFile(stdout, script, instance, options.raw);
-  });
+  tessel::RunWithLargeStack(kEvaluationStack,
+                            [&] { script::EvaluateToFile(stdout, script, instance, options.raw); });
   std::fflush(stdout);
   if (instance->nesting_limit_hit()) {
     std::fprintf(stderr,
