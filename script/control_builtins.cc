@@ -137,8 +137,8 @@ void ForListBuiltin(Call& call) {
   LoopFrame frame(call, "forlist", false);
   for (int i = 3; i < call.argc && frame.running(); ++i) {
     tree.PushScope();
-    tree.Bind(name, MakeTextValue(call.Raw(i), kOwnsCopy), false, 0);
-    tree.Bind("ForListIndex", MakeTextValue(std::to_string(i - 2), kOwnsCopy), false, 0);
+    tree.Bind(name, MakeTextValue(tree, call.Raw(i), kOwnsCopy), false, 0);
+    tree.Bind("ForListIndex", MakeTextValue(tree, std::to_string(i - 2), kOwnsCopy), false, 0);
     frame.RunBody(call.Raw(2), false);
     tree.PopScope();
   }
@@ -165,11 +165,11 @@ void ForRangeBuiltin(Call& call) {
       Value* value = tree.FindValue(WithSuffix(stem, i));
       if (value == nullptr || !value->is_variable() || value->data == nullptr) continue;
       std::string_view text = ActiveText(instance, value, converted);
-      tree.Bind(stem, MakeTextValue(text, kOwnsCopy), false, 0);
+      tree.Bind(stem, MakeTextValue(tree, text, kOwnsCopy), false, 0);
       found = true;
     }
     if (found) {
-      tree.Bind("ForRangeSuffix", MakeTextValue(std::to_string(i), kOwnsCopy), false, 0);
+      tree.Bind("ForRangeSuffix", MakeTextValue(tree, std::to_string(i), kOwnsCopy), false, 0);
       frame.RunBody(call.Raw(1), false);
     }
     tree.PopScope();

@@ -46,15 +46,15 @@ void SetBuiltin(Call& call) {
     value_flags |= kStandardTokens;
   }
   if (flags & kSetSelfScoped) {
-    tree.Bind(name, MakeTextValue(text, value_flags), true, scope);
+    tree.Bind(name, MakeTextValue(tree, text, value_flags), true, scope);
   } else if (flags & kSetCreate) {
-    tree.Bind(name, MakeTextValue(text, value_flags), false, scope);
+    tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
   } else if (Binding* binding = tree.Find(name, scope, false);
              binding && binding->value->refs == 1 && binding->value->is_variable()) {
     // The common case of overwriting a variable nobody is reading: reuse its record.
     ResetValueText(binding->value, text, value_flags);
   } else {
-    tree.Replace(name, MakeTextValue(text, value_flags), scope);
+    tree.Replace(name, MakeTextValue(tree, text, value_flags), scope);
   }
 }
 

@@ -10,21 +10,21 @@
 namespace script {
 namespace {
 
-// A scratch buffer borrowed from the instance for the length of a block.
-class ScratchBuffer {
- public:
-  explicit ScratchBuffer(Instance* instance)
-      : instance_(instance), buffer_(instance->TakeBuffer()) {}
-  ~ScratchBuffer() { instance_->GiveBuffer(buffer_); }
-  TextBuffer& operator*() { return *buffer_; }
-  TextBuffer* operator->() { return buffer_; }
-
- private:
-  Instance* instance_;
-  TextBuffer* buffer_;
-};
-
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Text without a call character evaluates to itself (it holds no escapes either), so
+// it can be copied whole instead of being run through a stream.
+bool HasCalls(const Instance* instance, std::string_view text) {
+  const char call = instance->tokens().call();
+  if (text.size() < 16) {
+    // Most texts tested are short names and numbers: a loop beats a library call.
+    for (char c : text) {
+      if (c == call) return true;
+    }
+    return false;
+  }
+  return std::memchr(text.data(), call, text.size()) != nullptr;
+}
 
 void EvaluateUndefined(Stream& stream, std::string_view name) {
   Instance* instance = stream.instance();
@@ -58,6 +58,7 @@ TextBuffer& Call::Scratch() {
 
 std::string_view Call::Script(int i) {
   if (!Has(i)) return {};
+  if (!HasCalls(instance, args[i]) && !instance->halted()) return args[i];
   TextBuffer& buffer = Scratch();
   EvaluateToBuffer(instance, out, Raw(i), buffer);
   return buffer.view();
@@ -65,6 +66,7 @@ std::string_view Call::Script(int i) {
 
 std::string_view Call::Plain(int i) {
   if (!Has(i)) return {};
+  if (!HasCalls(instance, args[i]) && !instance->halted()) return args[i];
   TextBuffer& buffer = Scratch();
   EvaluateToBuffer(instance, out, Raw(i), buffer, true);
   return buffer.view();
@@ -83,7 +85,7 @@ int32_t Call::Flags(int i, std::initializer_list<FlagName> flags) {
   for (const FlagName& flag : flags) {
     char digits[16];
     int n = std::snprintf(digits, sizeof digits, "%d", flag.value);
-    tree.Bind(flag.name, MakeTextValue(std::string_view(digits, n), kOwnsCopy), false, 0);
+    tree.Bind(flag.name, MakeTextValue(tree, std::string_view(digits, n), kOwnsCopy), false, 0);
   }
   int32_t value = Math(i);
   tree.PopScope();
@@ -117,19 +119,34 @@ void EvaluateStream(Stream& stream) {
   }
 }
 
+std::string_view ReadName(Stream& stream, ScratchBuffer& spill) {
+  Source* source = stream.source();
+  if (source->kind == Source::kString && source->pushed == 0) {
+    // A view into the text, which outlives everything evaluated from it.
+    const char* begin = source->pos;
+    const char* p = begin;
+    while (p < source->end && IsIdentifierChar(static_cast<uint8_t>(*p))) ++p;
+    source->pos = p;
+    if (p == source->end) stream.ended = true;
+    return std::string_view(begin, p - begin);
+  }
+  stream.ReadIdentifier(spill.get());
+  return spill.get().view();
+}
+
 void HandleCall(Stream& stream) {
   Instance* instance = stream.instance();
   const char call = instance->tokens().call();
-  ScratchBuffer name(instance);
-  stream.ReadIdentifier(*name);
-  if (name->empty()) {
+  ScratchBuffer spill(instance);
+  std::string_view name = ReadName(stream, spill);
+  if (name.empty()) {
     // An escape pair, or a call character standing for itself.
     int next = stream.Get();
     stream.Put(call);
     if (next >= 0) stream.Put(static_cast<char>(next));
     return;
   }
-  if (name->view() == "SetTokensTo") {
+  if (name == "SetTokensTo") {
     char four[5] = {};
     for (int i = 0; i < 4; ++i) {
       int c = stream.Get();
@@ -141,10 +158,13 @@ void HandleCall(Stream& stream) {
   }
   int next = stream.Get();
   if (next != static_cast<uint8_t>(call)) stream.Unget(next);  // $Name$ ends the name
+  CallResolved(stream, name, instance->tree().FindForEvaluation(name));
+}
 
-  Binding* binding = instance->tree().FindForEvaluation(name->view());
+void CallResolved(Stream& stream, std::string_view name, Binding* binding) {
+  Instance* instance = stream.instance();
   if (binding == nullptr) {
-    EvaluateUndefined(stream, name->view());
+    EvaluateUndefined(stream, name);
     return;
   }
   Value* value = binding->value;
@@ -154,11 +174,20 @@ void HandleCall(Stream& stream) {
   } else {
     ScratchBuffer storage(instance);
     ArgumentList args(instance);
-    args->push_back(name->view());
-    CollectArguments(stream, *storage, *args, false);
+    args->push_back(name);
+    CollectArguments(stream, storage, *args, false);
     InvokeBuiltin(instance, value, stream, static_cast<int>(args->size()), args->data());
   }
   ReleaseValue(value);
+}
+
+const Value* PlainVariableText(Instance* instance, Binding* binding) {
+  if (binding == nullptr) return nullptr;
+  const Value* value = binding->value;
+  if (!value->is_variable()) return nullptr;
+  if ((value->flags & kStandardTokens) && instance->tokens().call() != '$') return nullptr;
+  if (HasCalls(instance, value->text())) return nullptr;
+  return value;
 }
 
 namespace {
@@ -268,15 +297,15 @@ void CollectFromStream(Stream& stream, const TokenSet& tokens, TextBuffer& stora
 
 }  // namespace
 
-void CollectArguments(Stream& stream, TextBuffer& storage, std::vector<std::string_view>& args,
+void CollectArguments(Stream& stream, ScratchBuffer& storage, std::vector<std::string_view>& args,
                       bool opened) {
   const TokenSet& tokens = stream.instance()->tokens();
   const size_t first = args.size();
-  storage.Clear();
   if (stream.source()->kind == Source::kString && stream.source()->pushed == 0) {
     CollectFromText(stream, tokens, args, opened);
   } else {
-    CollectFromStream(stream, tokens, storage, args, opened);
+    storage.get().Clear();
+    CollectFromStream(stream, tokens, storage.get(), args, opened);
   }
   if (args.size() == first + 1 && args.back().empty()) args.pop_back();
 }
@@ -301,9 +330,11 @@ std::string_view ActiveText(Instance* instance, const Value* value, TextBuffer& 
 void EvaluateVariable(Stream& stream, Value* value) {
   Instance* instance = stream.instance();
   ScratchBuffer converted(instance);
-  std::string_view text = ActiveText(instance, value, *converted);
-  if (std::memchr(text.data(), instance->tokens().call(), text.size()) == nullptr) {
-    stream.Put(text);  // nothing to evaluate: copy it whole
+  std::string_view text = (value->flags & kStandardTokens) && instance->tokens().call() != '$'
+                              ? ActiveText(instance, value, converted.get())
+                              : value->text();
+  if (!HasCalls(instance, text)) {
+    if (!instance->halted()) stream.Put(text);
     return;
   }
   Stream nested(instance, &stream);
@@ -314,6 +345,22 @@ void EvaluateVariable(Stream& stream, Value* value) {
 
 void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text, TextBuffer& out,
                       bool unescape) {
+  if (!HasCalls(instance, text)) {
+    out.Clear();
+    if (!instance->halted()) out.Append(text);
+    return;
+  }
+  if (text.size() > 1 && !instance->halted()) {
+    // A lone reference to a variable whose text holds no calls: its text is the result.
+    std::string_view name = text.substr(1);
+    if (ExtractName(name).size() == name.size()) {
+      if (const Value* value =
+              PlainVariableText(instance, instance->tree().FindForEvaluation(name))) {
+        out.Assign(value->text());
+        return;
+      }
+    }
+  }
   Stream nested(instance, parent);
   nested.AttachString(text, "Eval");
   if (unescape) {
@@ -325,7 +372,12 @@ void EvaluateToBuffer(Instance* instance, Stream* parent, std::string_view text,
 }
 
 void EvaluateInto(Stream& target, std::string_view text, const char* name) {
-  Stream nested(target.instance(), &target);
+  Instance* instance = target.instance();
+  if (!HasCalls(instance, text)) {
+    if (!instance->halted()) target.Put(text);
+    return;
+  }
+  Stream nested(instance, &target);
   nested.AttachString(text, name);
   nested.AttachForward(&target);
   EvaluateStream(nested);

@@ -68,6 +68,14 @@ class Call {
 void EvaluateStream(Stream& stream);
 // Handles one call in `stream`, whose call character has just been read.
 void HandleCall(Stream& stream);
+// Reads the name after a call character: a view into the source text where it can be,
+// else a copy in `spill`.
+std::string_view ReadName(Stream& stream, ScratchBuffer& spill);
+// The rest of a call once its name (and any terminator) is read and looked up.
+void CallResolved(Stream& stream, std::string_view name, Binding* binding);
+// The value of a binding that is a plain variable whose text can be used as it stands
+// (no calls, nothing to convert); none otherwise.
+const Value* PlainVariableText(Instance* instance, Binding* binding);
 
 // Evaluates `text` into `out` through a new stream whose parent is `parent`: with
 // escapes kept, or removed when `unescape`.
@@ -94,7 +102,7 @@ std::string_view ActiveText(Instance* instance, const Value* value, TextBuffer& 
 // first open character is dropped unless `opened` says it was already read. A single
 // empty argument counts as none. Arguments read from a string source are views into
 // its text (which outlives the call); others are copied into `storage`.
-void CollectArguments(Stream& stream, TextBuffer& storage, std::vector<std::string_view>& args,
+void CollectArguments(Stream& stream, ScratchBuffer& storage, std::vector<std::string_view>& args,
                       bool opened);
 
 // Integer reading shared by every built-in: the first number in the text, with "0x",

@@ -72,7 +72,7 @@ TEST_F(EvaluatorTest, ArgumentsFromFilesAreCopied) {
   ASSERT_NE(file, nullptr);
   Stream stream(instance_, nullptr);
   stream.AttachFileSource(file);  // closed with the stream
-  TextBuffer storage;
+  ScratchBuffer storage(instance_);
   std::vector<std::string_view> args;
   CollectArguments(stream, storage, args, false);
   EXPECT_EQ(args, (std::vector<std::string_view>{"a", "b$;c{d;e}"}));

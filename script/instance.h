@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "script/pool.h"
+#include "script/stream.h"
 #include "script/symbol_tree.h"
 #include "script/text_buffer.h"
 #include "script/token_set.h"
@@ -37,6 +39,8 @@ class Instance {
   // Scratch buffers come from and go back to a free list.
   TextBuffer* TakeBuffer();
   void GiveBuffer(TextBuffer* buffer);
+  Pool<Source>& sources() { return sources_; }
+  Pool<Sink>& sinks() { return sinks_; }
   // Argument lists are recycled the same way.
   std::vector<std::string_view>* TakeArgumentList();
   void GiveArgumentList(std::vector<std::string_view>* list);
@@ -64,6 +68,8 @@ class Instance {
   void set_stack_budget(size_t bytes) { stack_budget_ = bytes; }
 
  private:
+  Pool<Source> sources_;
+  Pool<Sink> sinks_;
   SymbolTree tree_;
   TokenSet tokens_;
   std::vector<TextBuffer*> free_buffers_;
@@ -76,6 +82,25 @@ class Instance {
   int max_nesting_;
   size_t stack_budget_;
   const char* stack_base_ = nullptr;
+};
+
+// A scratch buffer borrowed from the instance, on first use, for the length of a block.
+class ScratchBuffer {
+ public:
+  explicit ScratchBuffer(Instance* instance) : instance_(instance) {}
+  ~ScratchBuffer() {
+    if (buffer_) instance_->GiveBuffer(buffer_);
+  }
+  ScratchBuffer(const ScratchBuffer&) = delete;
+  ScratchBuffer& operator=(const ScratchBuffer&) = delete;
+  TextBuffer& get() {
+    if (buffer_ == nullptr) buffer_ = instance_->TakeBuffer();
+    return *buffer_;
+  }
+
+ private:
+  Instance* instance_;
+  TextBuffer* buffer_ = nullptr;
 };
 
 // An argument list borrowed from the instance for the length of a block.

@@ -10,8 +10,8 @@ LoopFrame::LoopFrame(Call& call, const char* kind, bool no_scope)
   SymbolTree& tree = call.instance->tree();
   if (!no_scope_) tree.PushScope();
   const int scope = tree.depth();
-  tree.Bind("Break", MakeBuiltinValue(BreakBuiltin, &marker_, 0), no_scope_, scope);
-  tree.Bind("Continue", MakeBuiltinValue(ContinueBuiltin, &marker_, 0), no_scope_, scope);
+  tree.Bind("Break", MakeBuiltinValue(tree, BreakBuiltin, &marker_, 0), no_scope_, scope);
+  tree.Bind("Continue", MakeBuiltinValue(tree, ContinueBuiltin, &marker_, 0), no_scope_, scope);
 }
 
 LoopFrame::~LoopFrame() {

@@ -204,28 +204,49 @@ int32_t MathParser::CallOperand() {
     return 0;
   }
   stream_.Unget(next);
-  TextBuffer* number = instance_->TakeBuffer();
-  {
-    Stream call(instance_, &stream_);
-    call.ShareSource(&stream_);
-    call.AttachBuffer(number);
-    HandleCall(call);
-    if (call.ended) stream_.ended = true;
+  ScratchBuffer spill(instance_);
+  std::string_view name = ReadName(stream_, spill);
+  int32_t value;
+  if (name == "SetTokensTo") {
+    // Switches the set and writes nothing, which reads as 0.
+    char four[5] = {};
+    for (int i = 0; i < 4; ++i) {
+      int c = stream_.Get();
+      if (c < 0) break;
+      four[i] = static_cast<char>(c);
+    }
+    if (four[3] != '\0') instance_->SetTokens(four);
+    return 0;
   }
-  int32_t value = EvaluateMath(instance_, &stream_, number->view());
-  instance_->GiveBuffer(number);
+  const int terminator = stream_.Get();
+  if (terminator != static_cast<uint8_t>(instance_->tokens().call())) stream_.Unget(terminator);
+  Binding* binding = instance_->tree().FindForEvaluation(name);
+  if (const Value* variable = PlainVariableText(instance_, binding)) {
+    // A variable's text is parsed as it stands: no stream needed to copy it.
+    value = EvaluateMath(instance_, &stream_, variable->text());
+  } else {
+    TextBuffer* output = instance_->TakeBuffer();
+    {
+      Stream call(instance_, &stream_);
+      call.ShareSource(&stream_);
+      call.AttachBuffer(output);
+      CallResolved(call, name, binding);
+      if (call.ended) stream_.ended = true;
+    }
+    value = EvaluateMath(instance_, &stream_, output->view());
+    instance_->GiveBuffer(output);
+  }
   return value;
 }
 
 int32_t MathParser::GroupOperand() {
-  TextBuffer* storage = instance_->TakeBuffer();
+  ScratchBuffer storage(instance_);
   ArgumentList args(instance_);
-  CollectArguments(stream_, *storage, *args, true);
+  CollectArguments(stream_, storage, *args, true);
   int32_t value = 0;
   for (std::string_view arg : *args) {
     value = EvaluateMath(instance_, &stream_, arg, "math parenthetical expression");
   }
-  instance_->GiveBuffer(storage);
   return value;
 }
 
@@ -380,9 +401,30 @@ int MathParser::Skip() {
   }
 }
 
+// A plain decimal number (what most counts and most call results are) has the value the
+// parser would give it; reading it directly saves a stream.
+bool ReadPlainNumber(std::string_view text, int32_t* value) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = i < n && text[i] == '-';
+  if (negative) ++i;
+  const size_t first = i;
+  uint32_t result = 0;
+  while (i < n && IsDigit(text[i])) result = result * 10 + static_cast<uint32_t>(text[i++] - '0');
+  const size_t digits = i - first;
+  if (digits == 0 || (digits > 1 && text[first] == '0')) return false;
+  while (i < n && text[i] == ' ') ++i;
+  if (i != n) return false;
+  *value = static_cast<int32_t>(negative ? 0u - result : result);
+  return true;
+}
+
 }  // namespace
 
 int32_t EvaluateMath(Instance* instance, Stream* parent, std::string_view text, const char* name) {
+  int32_t value;
+  if (ReadPlainNumber(text, &value)) return value;
   Stream stream(instance, parent);
   stream.AttachString(text, name);
   stream.AttachDiscard();

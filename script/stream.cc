@@ -4,40 +4,10 @@
 #include "script/stream.h"
 
 #include <cstring>
-#include <vector>
 
 #include "script/instance.h"
 
 namespace script {
-namespace {
-
-// Sources and sinks are created and dropped for every nested evaluation; recycling
-// them keeps that off the allocator.
-template <typename T>
-class Pool {
- public:
-  ~Pool() {
-    for (T* item : free_) delete item;
-  }
-  T* Take() {
-    if (free_.empty()) return new T();
-    T* item = free_.back();
-    free_.pop_back();
-    *item = T();
-    return item;
-  }
-  void Give(T* item) { free_.push_back(item); }
-
- private:
-  std::vector<T*> free_;
-};
-
-thread_local Pool<Source> source_pool;
-thread_local Pool<Sink> sink_pool;
-
-}  // namespace
-
-static void ReleaseSink(Sink* sink);
 
 StreamStats& GlobalStreamStats() {
   static StreamStats stats;
@@ -160,12 +130,12 @@ Stream::~Stream() {
 void Stream::SetSource(Source* source) {
   if (source_ && --source_->refs == 0) {
     if (source_->kind == Source::kFile && source_->file) std::fclose(source_->file);
-    source_pool.Give(source_);
+    instance_->sources().Give(source_);
   }
   source_ = source;
 }
 
-void ReleaseSink(Sink* sink) {
+static void ReleaseSink(Pool<Sink>& pool, Sink* sink) {
   if (--sink->refs != 0) return;
   if (sink->kind == Sink::kFile) {
     if (sink->close_file) {
@@ -174,17 +144,17 @@ void ReleaseSink(Sink* sink) {
       std::fflush(sink->file);
     }
   }
-  if (sink->target) ReleaseSink(sink->target);
-  sink_pool.Give(sink);
+  if (sink->target) ReleaseSink(pool, sink->target);
+  pool.Give(sink);
 }
 
 void Stream::SetSink(Sink* sink) {
-  if (sink_) ReleaseSink(sink_);
+  if (sink_) ReleaseSink(instance_->sinks(), sink_);
   sink_ = sink;
 }
 
 void Stream::AttachString(const char* text, size_t n, const char* name) {
-  Source* source = source_pool.Take();
+  Source* source = instance_->sources().Take();
   source->kind = Source::kString;
   source->begin = text;
   source->pos = text;
@@ -199,14 +169,14 @@ void Stream::AttachBlock(std::string_view text, const BlockMarker* marker) {
 }
 
 void Stream::AttachFileSource(FILE* file) {
-  Source* source = source_pool.Take();
+  Source* source = instance_->sources().Take();
   source->kind = Source::kFile;
   source->file = file;
   SetSource(source);
 }
 
 void Stream::AttachEscapingSource(Stream* other) {
-  Source* source = source_pool.Take();
+  Source* source = instance_->sources().Take();
   source->kind = Source::kEscaping;
   source->through = other;
   SetSource(source);
@@ -219,7 +189,7 @@ void Stream::ShareSource(Stream* other) {
 
 void Stream::AttachBuffer(TextBuffer* buffer) {
   buffer->Clear();
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kBuffer;
   sink->buffer = buffer;
   SetSink(sink);
@@ -231,14 +201,14 @@ void Stream::AttachForward(Stream* other) {
   Sink* target = other->sink_;
   if (target->kind == Sink::kForward) target = target->target;
   ++target->refs;
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kForward;
   sink->target = target;
   SetSink(sink);
 }
 
 void Stream::AttachDiscard() {
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kDiscard;
   SetSink(sink);
 }
@@ -247,7 +217,7 @@ void Stream::AttachUnescape(Stream* other) {
   Sink* target = other->sink_;
   if (target->kind == Sink::kForward) target = target->target;
   ++target->refs;
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kUnescape;
   sink->target = target;
   sink->tokens = &instance_->tokens();
@@ -255,10 +225,10 @@ void Stream::AttachUnescape(Stream* other) {
 }
 
 void Stream::AttachUnescapeToFile(FILE* file) {
-  Sink* target = sink_pool.Take();
+  Sink* target = instance_->sinks().Take();
   target->kind = Sink::kFile;
   target->file = file;
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kUnescape;
   sink->target = target;
   sink->tokens = &instance_->tokens();
@@ -267,10 +237,10 @@ void Stream::AttachUnescapeToFile(FILE* file) {
 
 void Stream::AttachUnescapeToBuffer(TextBuffer* buffer) {
   buffer->Clear();
-  Sink* target = sink_pool.Take();
+  Sink* target = instance_->sinks().Take();
   target->kind = Sink::kBuffer;
   target->buffer = buffer;
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kUnescape;
   sink->target = target;
   sink->tokens = &instance_->tokens();
@@ -278,7 +248,7 @@ void Stream::AttachUnescapeToBuffer(TextBuffer* buffer) {
 }
 
 void Stream::AttachFileSink(FILE* file, bool close_when_done) {
-  Sink* sink = sink_pool.Take();
+  Sink* sink = instance_->sinks().Take();
   sink->kind = Sink::kFile;
   sink->file = file;
   sink->close_file = close_when_done;

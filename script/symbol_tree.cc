@@ -27,6 +27,8 @@ constexpr int kByteOrder[TrieNode::kSlots] = {
 void FreeText(Value* value) {
   switch (value->flags & kOwnershipMask) {
     case kOwnsCopy:
+      if (value->data != value->short_text) std::free(value->data);
+      break;
     case kOwnsBlock:
       std::free(value->data);
       break;
@@ -40,20 +42,25 @@ void FreeText(Value* value) {
       break;
   }
   value->data = nullptr;
+  value->capacity = 0;
 }
 
 void StoreText(Value* value, std::string_view text, uint32_t flags) {
   value->flags = flags;
   value->length = text.size();
-  if ((flags & kOwnershipMask) == kOwnsCopy) {
-    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy == nullptr) throw std::bad_alloc();
-    std::memcpy(copy, text.data(), text.size());
-    copy[text.size()] = '\0';
-    value->data = copy;
-  } else {
+  if ((flags & kOwnershipMask) != kOwnsCopy) {
     value->data = const_cast<char*>(text.data());
+    return;
   }
+  char* copy = value->short_text;
+  if (text.size() >= sizeof value->short_text) {
+    copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy == nullptr) throw std::bad_alloc();
+    value->capacity = text.size() + 1;
+  }
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  value->data = copy;
 }
 
 }  // namespace
@@ -80,7 +87,34 @@ Value* MakeBuiltinValue(Handler handler, void* user_data, int min_args) {
   return value;
 }
 
+Value* MakeTextValue(SymbolTree& tree, std::string_view text, uint32_t flags) {
+  Value* value = tree.value_pool().Take();
+  value->home = &tree.value_pool();
+  StoreText(value, text, flags);
+  return value;
+}
+
+Value* MakeBuiltinValue(SymbolTree& tree, Handler handler, void* user_data, int min_args) {
+  Value* value = tree.value_pool().Take();
+  value->home = &tree.value_pool();
+  value->handler = handler;
+  value->data = user_data;
+  value->min_args = min_args;
+  return value;
+}
+
 void ResetValueText(Value* value, std::string_view text, uint32_t flags) {
+  const bool copies = (flags & kOwnershipMask) == kOwnsCopy;
+  if (copies && (value->flags & kOwnershipMask) == kOwnsCopy && value->handler == nullptr &&
+      value->data != value->short_text && text.size() >= sizeof value->short_text &&
+      text.size() < value->capacity) {
+    // Overwriting a long text with another that fits: keep the block.
+    std::memmove(value->data, text.data(), text.size());
+    static_cast<char*>(value->data)[text.size()] = '\0';
+    value->length = text.size();
+    value->flags = flags;
+    return;
+  }
   FreeText(value);
   value->handler = nullptr;
   StoreText(value, text, flags);
@@ -91,7 +125,11 @@ void RetainValue(Value* value) { ++value->refs; }
 void ReleaseValue(Value* value) {
   if (--value->refs != 0) return;
   FreeText(value);
-  delete value;
+  if (value->home) {
+    value->home->Give(value);
+  } else {
+    delete value;
+  }
 }
 
 SymbolTree::SymbolTree() : root_(new TrieNode()) {}
@@ -119,20 +157,44 @@ void SymbolTree::FreeNode(TrieNode* top) {
   }
 }
 
+size_t SymbolTree::CacheSlot(std::string_view name) {
+  uint32_t hash = 2166136261u;
+  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  return (hash ^ (hash >> 16)) & (kCacheSize - 1);
+}
+
 Leaf* SymbolTree::FindLeaf(std::string_view name) const {
+  // Most lookups are of a few hot names; a small cache spares the walk down the trie.
+  const size_t cache_slot = CacheSlot(name);
+  if (Leaf* cached = cache_[cache_slot]; cached && cached->name == name) return cached;
+  Leaf* leaf = WalkToLeaf(name);
+  if (leaf) cache_[cache_slot] = leaf;
+  return leaf;
+}
+
+Leaf* SymbolTree::WalkToLeaf(std::string_view name) const {
   const TrieNode* node = root_;
   for (size_t pos = 0;; ++pos) {
     int slot = pos < name.size() ? TrieSlot(static_cast<uint8_t>(name[pos])) : TrieNode::kEndSlot;
     if (slot < 0) return nullptr;
     uintptr_t child = node->child[slot];
     if (child == 0) return nullptr;
-    if (Leaf* leaf = AsLeaf(child)) return leaf->name == name ? leaf : nullptr;
+    if (Leaf* leaf = AsLeaf(child)) {
+      // The nodes above matched the first characters; compare the rest.
+      const std::string& stored = leaf->name;
+      if (stored.size() != name.size()) return nullptr;
+      for (size_t i = pos; i < name.size(); ++i) {
+        if (stored[i] != name[i]) return nullptr;
+      }
+      return leaf;
+    }
     if (slot == TrieNode::kEndSlot) return nullptr;
     node = AsNode(child);
   }
 }
 
 Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
+  if (Leaf* existing = FindLeaf(name)) return existing;
   if (name.empty()) return nullptr;
   for (char c : name) {
     if (TrieSlot(static_cast<uint8_t>(c)) < 0) return nullptr;
@@ -172,6 +234,8 @@ Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
 }
 
 void SymbolTree::RemoveLeaf(Leaf* leaf) {
+  Leaf*& cached = cache_[CacheSlot(leaf->name)];
+  if (cached == leaf) cached = nullptr;
   TrieNode* node = leaf->parent;
   node->child[leaf->slot] = 0;
   --node->children;
@@ -217,7 +281,9 @@ Scope* SymbolTree::ScopeRecord(int number) {
   Scope** link = &innermost_;
   while (*link && (*link)->number > number) link = &(*link)->outer;
   if (*link && (*link)->number == number) return *link;
-  Scope* scope = new Scope{number, *link};
+  Scope* scope = scopes_.Take();
+  scope->number = number;
+  scope->outer = *link;
   *link = scope;
   return scope;
 }
@@ -273,7 +339,7 @@ void SymbolTree::Bind(std::string_view name, Value* value, bool self_scoped, int
     SetBindingValue(existing, value);
     return;
   }
-  Binding* binding = new Binding();
+  Binding* binding = bindings_.Take();
   binding->value = value;
   binding->leaf = leaf;
   if (!existing) {
@@ -318,7 +384,7 @@ void SymbolTree::DeleteBinding(Binding* binding) {
     *link = binding->outward;
     if (binding->scope) UnlinkFromScope(binding);
     ReleaseValue(binding->value);
-    delete binding;
+    bindings_.Give(binding);
     binding = hidden;
   }
   if (leaf->head == nullptr) RemoveLeaf(leaf);
@@ -347,7 +413,7 @@ void SymbolTree::Delete(std::string_view name, int scope, int flags) {
   while (*link != target) link = &(*link)->outward;
   *link = target->outward;
   ReleaseValue(target->value);
-  delete target;
+  bindings_.Give(target);
 }
 
 void SymbolTree::DeleteEverywhere(std::string_view name) {
@@ -364,7 +430,7 @@ void SymbolTree::PopScope() {
     Scope* scope = innermost_;
     while (scope->first) DeleteBinding(scope->first);
     innermost_ = scope->outer;
-    delete scope;
+    scopes_.Give(scope);
   }
 }
 

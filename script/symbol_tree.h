@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "script/pool.h"
+
 namespace script {
 
 class Call;
@@ -33,12 +35,15 @@ struct OwnedRecord {
 // What a binding holds. Reference-counted: the evaluator keeps the value it is running
 // alive even if the script replaces or deletes the binding meanwhile.
 struct Value {
+  Pool<Value>* home = nullptr;  // the pool it returns to, if it came from one
   int refs = 1;
   uint32_t flags = 0;
   int min_args = 0;           // built-ins: fewer arguments and the call does nothing
   Handler handler = nullptr;  // none for a plain variable
   void* data = nullptr;       // the text, the owned record or the built-in's user data
   size_t length = 0;          // text length for plain variables
+  size_t capacity = 0;        // size of an owned copy's block, kept for reuse
+  char short_text[32];        // owned copies this short live here, without a block
 
   bool is_variable() const { return handler == nullptr; }
   std::string_view text() const {
@@ -50,6 +55,9 @@ struct Value {
 // malloc) or borrowed (kOwnsNothing), with further flag bits.
 Value* MakeTextValue(std::string_view text, uint32_t flags);
 Value* MakeBuiltinValue(Handler handler, void* user_data, int min_args);
+// The same, drawn from the tree's pool of value records.
+Value* MakeTextValue(class SymbolTree& tree, std::string_view text, uint32_t flags);
+Value* MakeBuiltinValue(class SymbolTree& tree, Handler handler, void* user_data, int min_args);
 // Frees what the value owns and puts in the new text (same rules as MakeTextValue).
 void ResetValueText(Value* value, std::string_view text, uint32_t flags);
 void RetainValue(Value* value);
@@ -140,6 +148,8 @@ class SymbolTree {
   std::vector<std::string> NamesWithPrefix(std::string_view prefix) const;
   const TrieNode* root() const { return root_; }
 
+  Pool<Value>& value_pool() { return values_; }
+
   // While set, binds aimed at `from` go to `to` (OverrideScope).
   void SetRedirection(int from, int to) {
     redirect_from_ = from;
@@ -149,7 +159,10 @@ class SymbolTree {
   int redirect_to() const { return redirect_to_; }
 
  private:
+  static constexpr size_t kCacheSize = 256;
+  static size_t CacheSlot(std::string_view name);
   Leaf* FindLeaf(std::string_view name) const;
+  Leaf* WalkToLeaf(std::string_view name) const;
   Leaf* FindOrInsertLeaf(std::string_view name);
   void RemoveLeaf(Leaf* leaf);
   Scope* ScopeRecord(int number);
@@ -161,7 +174,12 @@ class SymbolTree {
   void DeleteBinding(Binding* binding);
   void FreeNode(TrieNode* node);
 
+  // Records come from pools: function calls and loops make and drop them constantly.
+  Pool<Value> values_;
+  Pool<Binding> bindings_;
+  Pool<Scope> scopes_;
   TrieNode* root_;
+  mutable Leaf* cache_[kCacheSize] = {};  // recently found leaves by name hash
   Scope* innermost_ = nullptr;
   int depth_ = 0;
   int redirect_from_ = 0;

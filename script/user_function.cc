@@ -72,7 +72,7 @@ void RunUserFunction(Call& call) {
   const int scope = tree.depth();
   std::string variable;
   auto bind = [&](std::string_view text) {
-    tree.Bind(variable, MakeTextValue(text, kOwnsCopy), no_scope, scope);
+    tree.Bind(variable, MakeTextValue(tree, text, kOwnsCopy), no_scope, scope);
   };
   for (int i = 0; i < call.argc; ++i) {
     variable = name;
@@ -87,14 +87,14 @@ void RunUserFunction(Call& call) {
   }
   variable = name + "Argc";
   bind(std::to_string(call.argc));
-  tree.Bind("CurrentFunction", MakeTextValue(name, kOwnsCopy), no_scope, scope);
+  tree.Bind("CurrentFunction", MakeTextValue(tree, name, kOwnsCopy), no_scope, scope);
   BlockMarker marker{"**BSN**", "function", nullptr};
-  tree.Bind("Return", MakeBuiltinValue(BreakBuiltin, &marker, 0), no_scope, scope);
+  tree.Bind("Return", MakeBuiltinValue(tree, BreakBuiltin, &marker, 0), no_scope, scope);
 
   TextBuffer* converted = instance->TakeBuffer();
   std::string_view body = function->body;
-  if (!(flags & kVerbatim)) {
-    static const TokenSet standard(kStandardTokenChars);
+  static const TokenSet standard(kStandardTokenChars);
+  if (!(flags & kVerbatim) && !(instance->tokens() == standard)) {
     converted->Assign(body);
     ConvertTokens(*converted, standard, instance->tokens());
     body = converted->view();
