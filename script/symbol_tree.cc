@@ -158,15 +158,29 @@ void SymbolTree::FreeNode(TrieNode* top) {
 }
 
 size_t SymbolTree::CacheSlot(std::string_view name) {
-  uint32_t hash = 2166136261u;
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-  return (hash ^ (hash >> 16)) & (kCacheSize - 1);
+  // A few characters suffice: a collision only costs the walk down the trie.
+  const size_t n = name.size();
+  if (n == 0) return 0;
+  uint32_t hash = static_cast<uint32_t>(n);
+  hash = hash * 131 + static_cast<uint8_t>(name[0]);
+  hash = hash * 131 + static_cast<uint8_t>(name[n - 1]);
+  hash = hash * 131 + static_cast<uint8_t>(name[n / 2]);
+  hash = hash * 131 + static_cast<uint8_t>(name[n > 1 ? n - 2 : 0]);
+  return (hash ^ (hash >> 8)) & (kCacheSize - 1);
+}
+
+static bool SameName(const std::string& stored, std::string_view name) {
+  if (stored.size() != name.size()) return false;
+  for (size_t i = name.size(); i > 0; --i) {
+    if (stored[i - 1] != name[i - 1]) return false;
+  }
+  return true;
 }
 
 Leaf* SymbolTree::FindLeaf(std::string_view name) const {
   // Most lookups are of a few hot names; a small cache spares the walk down the trie.
   const size_t cache_slot = CacheSlot(name);
-  if (Leaf* cached = cache_[cache_slot]; cached && cached->name == name) return cached;
+  if (Leaf* cached = cache_[cache_slot]; cached && SameName(cached->name, name)) return cached;
   Leaf* leaf = WalkToLeaf(name);
   if (leaf) cache_[cache_slot] = leaf;
   return leaf;
