@@ -91,13 +91,13 @@ void RunUserFunction(Call& call) {
   BlockMarker marker{"**BSN**", "function", nullptr};
   tree.Bind("Return", MakeBuiltinValue(tree, BreakBuiltin, &marker, 0), no_scope, scope);
 
-  TextBuffer* converted = instance->TakeBuffer();
+  ScratchBuffer converted(instance);
   std::string_view body = function->body;
   static const TokenSet standard(kStandardTokenChars);
   if (!(flags & kVerbatim) && !(instance->tokens() == standard)) {
-    converted->Assign(body);
-    ConvertTokens(*converted, standard, instance->tokens());
-    body = converted->view();
+    converted.get().Assign(body);
+    ConvertTokens(converted.get(), standard, instance->tokens());
+    body = converted.get().view();
   }
   if (flags & kSilent) {
     SilentLevel silent(instance);
@@ -105,7 +105,6 @@ void RunUserFunction(Call& call) {
   } else {
     RunBlock(*call.out, body, &marker, false);
   }
-  instance->GiveBuffer(converted);
 
   if (!no_scope) {
     tree.PopScope();

@@ -47,6 +47,12 @@ expect exit_code 'a' 42 -- "$tessel" -e 'a$Exit{40+2}b'
 expect help_status '' 0 -- bash -c "\"$tessel\" --help >/dev/null"
 expect missing_file '' 1 -- "$tessel" /nonexistent/script.tsl
 expect double_dash 'file' 0 -- bash -c "cd \"\$(mktemp -d)\" && printf file >-x.tsl && \"$tessel\" -- -x.tsl"
+# Extension modules resolve the registration services against the program.
+if command -v nm >/dev/null; then
+  expect exports 'tessel_register_builtin' 0 -- \
+    bash -c "nm -D \"$tessel\" | grep -o 'T tessel_register_builtin\$' | cut -c3-"
+fi
+
 usage_error unknown_option --bogus
 usage_error define_without_value -D
 usage_error define_without_equals -DNAME
