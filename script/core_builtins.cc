@@ -99,6 +99,9 @@ void DeleteBuiltin(Call& call) {
 // Evaluates a variable into the output or calls a built-in with `args[first..]` as its
 // arguments.
 void UseBinding(Call& call, Value* value, const std::string& name, int first) {
+  // $L{L;L;L;...} calls built-ins from built-ins without a stream in between.
+  NestingLevel level(call.instance);
+  if (!level.ok()) return;
   RetainValue(value);
   if (value->is_variable()) {
     EvaluateVariable(*call.out, value);
