@@ -147,18 +147,22 @@ void HandleCall(Stream& stream) {
     return;
   }
   if (name == "SetTokensTo") {
-    char four[5] = {};
-    for (int i = 0; i < 4; ++i) {
-      int c = stream.Get();
-      if (c < 0) return;
-      four[i] = static_cast<char>(c);
-    }
-    instance->SetTokens(four);
+    SetTokensFromStream(stream);
     return;
   }
   int next = stream.Get();
   if (next != static_cast<uint8_t>(call)) stream.Unget(next);  // $Name$ ends the name
   CallResolved(stream, name, instance->tree().FindForEvaluation(name));
+}
+
+void SetTokensFromStream(Stream& stream) {
+  char four[5] = {};
+  for (int i = 0; i < 4; ++i) {
+    int c = stream.Get();
+    if (c < 0) return;
+    four[i] = static_cast<char>(c);
+  }
+  stream.instance()->SetTokens(four);
 }
 
 void CallResolved(Stream& stream, std::string_view name, Binding* binding) {

@@ -71,6 +71,8 @@ void HandleCall(Stream& stream);
 // Reads the name after a call character: a view into the source text where it can be,
 // else a copy in `spill`.
 std::string_view ReadName(Stream& stream, ScratchBuffer& spill);
+// The special form $SetTokensTo: the next four characters become the token set.
+void SetTokensFromStream(Stream& stream);
 // The rest of a call once its name (and any terminator) is read and looked up.
 void CallResolved(Stream& stream, std::string_view name, Binding* binding);
 // The value of a binding that is a plain variable whose text can be used as it stands

@@ -122,6 +122,8 @@ class MathParser {
   // Drops characters up to an operator; returns its code (kEnd at the end) and leaves
   // its text in `text`/`length` so it can be pushed back.
   int ScanOperator(char* text, int* length);
+  // "<" or ">": alone, doubled (a shift) or followed by "=".
+  int Comparison(char first, int doubled, int with_equals, int single, char* text, int* length);
   // Passes over one branch without evaluating it; returns the character that ended the
   // skip (pushed back) or -1.
   int Skip();
@@ -208,14 +210,7 @@ int32_t MathParser::CallOperand() {
   std::string_view name = ReadName(stream_, spill);
   int32_t value;
   if (name == "SetTokensTo") {
-    // Switches the set and writes nothing, which reads as 0.
-    char four[5] = {};
-    for (int i = 0; i < 4; ++i) {
-      int c = stream_.Get();
-      if (c < 0) break;
-      four[i] = static_cast<char>(c);
-    }
-    if (four[3] != '\0') instance_->SetTokens(four);
+    SetTokensFromStream(stream_);  // writes nothing, which reads as 0
     return 0;
   }
   const int terminator = stream_.Get();
@@ -326,28 +321,10 @@ int MathParser::ScanOperator(char* text, int* length) {
         text[0] = ':';
         *length = 1;
         return kColon;
-      case '<': {
-        int next = stream_.Get();
-        if (pair('<', next, '<')) return kShiftLeft;
-        if (next == '=') {
-          stream_.Get();
-          text[1] = '=';
-          *length = 2;
-          return kLessEqual;
-        }
-        return kLess;
-      }
-      case '>': {
-        int next = stream_.Get();
-        if (pair('>', next, '>')) return kShiftRight;
-        if (next == '=') {
-          stream_.Get();
-          text[1] = '=';
-          *length = 2;
-          return kGreaterEqual;
-        }
-        return kGreater;
-      }
+      case '<':
+        return Comparison('<', kShiftLeft, kLessEqual, kLess, text, length);
+      case '>':
+        return Comparison('>', kShiftRight, kGreaterEqual, kGreater, text, length);
       case '!':
         if (pair('!', stream_.Get(), '=')) return kNotEqual;
         continue;  // a lone "!" is dropped
@@ -364,6 +341,20 @@ int MathParser::ScanOperator(char* text, int* length) {
         continue;
     }
   }
+}
+
+int MathParser::Comparison(char first, int doubled, int with_equals, int single, char* text,
+                           int* length) {
+  text[0] = first;
+  int next = stream_.Get();
+  if (next == static_cast<uint8_t>(first) || next == '=') {
+    text[1] = static_cast<char>(next);
+    *length = 2;
+    return next == '=' ? with_equals : doubled;
+  }
+  stream_.Unget(next);
+  *length = 1;
+  return single;
 }
 
 int MathParser::Skip() {

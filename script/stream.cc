@@ -187,69 +187,51 @@ void Stream::ShareSource(Stream* other) {
   SetSource(other->source_);
 }
 
+Sink* Stream::NewSink(Sink::Kind kind, Sink* target) {
+  Sink* sink = instance_->sinks().Take();
+  sink->kind = kind;
+  sink->target = target;
+  if (kind == Sink::kUnescape) sink->tokens = &instance_->tokens();
+  return sink;
+}
+
+// The sink `stream` finally writes to, with a reference taken. Forwarding straight to
+// it keeps deep nesting from costing a hop per level on every write.
+static Sink* FinalSink(Stream* stream) {
+  Sink* sink = stream->sink();
+  if (sink->kind == Sink::kForward) sink = sink->target;
+  ++sink->refs;
+  return sink;
+}
+
 void Stream::AttachBuffer(TextBuffer* buffer) {
   buffer->Clear();
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kBuffer;
+  Sink* sink = NewSink(Sink::kBuffer);
   sink->buffer = buffer;
   SetSink(sink);
 }
 
-void Stream::AttachForward(Stream* other) {
-  // Forwarding straight to the final sink keeps deep nesting from costing a hop per
-  // level on every write.
-  Sink* target = other->sink_;
-  if (target->kind == Sink::kForward) target = target->target;
-  ++target->refs;
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kForward;
-  sink->target = target;
-  SetSink(sink);
-}
+void Stream::AttachForward(Stream* other) { SetSink(NewSink(Sink::kForward, FinalSink(other))); }
 
-void Stream::AttachDiscard() {
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kDiscard;
-  SetSink(sink);
-}
+void Stream::AttachDiscard() { SetSink(NewSink(Sink::kDiscard)); }
 
-void Stream::AttachUnescape(Stream* other) {
-  Sink* target = other->sink_;
-  if (target->kind == Sink::kForward) target = target->target;
-  ++target->refs;
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kUnescape;
-  sink->target = target;
-  sink->tokens = &instance_->tokens();
-  SetSink(sink);
-}
+void Stream::AttachUnescape(Stream* other) { SetSink(NewSink(Sink::kUnescape, FinalSink(other))); }
 
 void Stream::AttachUnescapeToFile(FILE* file) {
-  Sink* target = instance_->sinks().Take();
-  target->kind = Sink::kFile;
+  Sink* target = NewSink(Sink::kFile);
   target->file = file;
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kUnescape;
-  sink->target = target;
-  sink->tokens = &instance_->tokens();
-  SetSink(sink);
+  SetSink(NewSink(Sink::kUnescape, target));
 }
 
 void Stream::AttachUnescapeToBuffer(TextBuffer* buffer) {
   buffer->Clear();
-  Sink* target = instance_->sinks().Take();
-  target->kind = Sink::kBuffer;
+  Sink* target = NewSink(Sink::kBuffer);
   target->buffer = buffer;
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kUnescape;
-  sink->target = target;
-  sink->tokens = &instance_->tokens();
-  SetSink(sink);
+  SetSink(NewSink(Sink::kUnescape, target));
 }
 
 void Stream::AttachFileSink(FILE* file, bool close_when_done) {
-  Sink* sink = instance_->sinks().Take();
-  sink->kind = Sink::kFile;
+  Sink* sink = NewSink(Sink::kFile);
   sink->file = file;
   sink->close_file = close_when_done;
   SetSink(sink);

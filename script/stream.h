@@ -128,6 +128,7 @@ class Stream {
  private:
   void SetSource(Source* source);
   void SetSink(Sink* sink);
+  Sink* NewSink(Sink::Kind kind, Sink* target = nullptr);
 
   Stream* parent_;
   Instance* instance_;

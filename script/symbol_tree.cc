@@ -17,6 +17,11 @@ TrieNode* AsNode(uintptr_t child) {
 }
 uintptr_t Tag(Leaf* leaf) { return reinterpret_cast<uintptr_t>(leaf) | 1; }
 
+constexpr int kSlotOrder[TrieNode::kSlots] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+
 // Slots in the byte order of their characters: end of name, digits, upper case,
 // underscore, lower case.
 constexpr int kByteOrder[TrieNode::kSlots] = {
@@ -367,17 +372,27 @@ void SymbolTree::Bind(std::string_view name, Value* value, bool self_scoped, int
   binding->outward = existing;
   *link = binding;
   binding->shadowed = existing;
-  binding->scope = existing->scope;
-  binding->scope_prev = existing->scope_prev;
-  binding->scope_next = existing->scope_next;
-  if (binding->scope_prev) {
-    binding->scope_prev->scope_next = binding;
+  TakeScopePosition(binding, existing);
+}
+
+void SymbolTree::TakeScopePosition(Binding* to, Binding* from) {
+  to->scope = from->scope;
+  to->scope_prev = from->scope_prev;
+  to->scope_next = from->scope_next;
+  if (to->scope_prev) {
+    to->scope_prev->scope_next = to;
   } else {
-    binding->scope->first = binding;
+    to->scope->first = to;
   }
-  if (binding->scope_next) binding->scope_next->scope_prev = binding;
-  existing->scope = nullptr;
-  existing->scope_prev = existing->scope_next = nullptr;
+  if (to->scope_next) to->scope_next->scope_prev = to;
+  from->scope = nullptr;
+  from->scope_prev = from->scope_next = nullptr;
+}
+
+void SymbolTree::UnlinkFromChain(Binding* binding) {
+  Binding** link = &binding->leaf->head;
+  while (*link != binding) link = &(*link)->outward;
+  *link = binding->outward;
 }
 
 void SymbolTree::Replace(std::string_view name, Value* value, int scope) {
@@ -393,9 +408,7 @@ void SymbolTree::DeleteBinding(Binding* binding) {
   Leaf* leaf = binding->leaf;
   while (binding) {
     Binding* hidden = binding->shadowed;
-    Binding** link = &leaf->head;
-    while (*link != binding) link = &(*link)->outward;
-    *link = binding->outward;
+    UnlinkFromChain(binding);
     if (binding->scope) UnlinkFromScope(binding);
     ReleaseValue(binding->value);
     bindings_.Give(binding);
@@ -413,19 +426,8 @@ void SymbolTree::Delete(std::string_view name, int scope, int flags) {
     return;
   }
   // Uncover the binding this one hides: it gets back the scope and list position.
-  Binding* hidden = target->shadowed;
-  hidden->scope = target->scope;
-  hidden->scope_prev = target->scope_prev;
-  hidden->scope_next = target->scope_next;
-  if (hidden->scope_prev) {
-    hidden->scope_prev->scope_next = hidden;
-  } else {
-    hidden->scope->first = hidden;
-  }
-  if (hidden->scope_next) hidden->scope_next->scope_prev = hidden;
-  Binding** link = &target->leaf->head;
-  while (*link != target) link = &(*link)->outward;
-  *link = target->outward;
+  TakeScopePosition(target->shadowed, target);
+  UnlinkFromChain(target);
   ReleaseValue(target->value);
   bindings_.Give(target);
 }
@@ -448,25 +450,31 @@ void SymbolTree::PopScope() {
   }
 }
 
-void SymbolTree::Walk(const std::function<void(const Leaf&)>& visit) const {
+void SymbolTree::VisitLeaves(const TrieNode* top, const int* slot_order,
+                             const std::function<void(const Leaf&)>& visit) {
+  // Iterative: a name may be as long as a script likes.
   struct Frame {
     const TrieNode* node;
     int next;
   };
-  std::vector<Frame> stack{{root_, 0}};
+  std::vector<Frame> stack{{top, 0}};
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == TrieNode::kSlots) {
       stack.pop_back();
       continue;
     }
-    uintptr_t child = frame.node->child[frame.next++];
+    uintptr_t child = frame.node->child[slot_order[frame.next++]];
     if (Leaf* leaf = AsLeaf(child)) {
       visit(*leaf);
     } else if (TrieNode* inner = AsNode(child)) {
       stack.push_back({inner, 0});
     }
   }
+}
+
+void SymbolTree::Walk(const std::function<void(const Leaf&)>& visit) const {
+  VisitLeaves(root_, kSlotOrder, visit);
 }
 
 std::vector<std::string> SymbolTree::NamesWithPrefix(std::string_view prefix) const {
@@ -483,24 +491,7 @@ std::vector<std::string> SymbolTree::NamesWithPrefix(std::string_view prefix) co
     }
     node = AsNode(child);
   }
-  struct Frame {
-    const TrieNode* node;
-    int next;
-  };
-  std::vector<Frame> stack{{node, 0}};
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.next == TrieNode::kSlots) {
-      stack.pop_back();
-      continue;
-    }
-    uintptr_t child = frame.node->child[kByteOrder[frame.next++]];
-    if (Leaf* leaf = AsLeaf(child)) {
-      names.push_back(leaf->name);
-    } else if (TrieNode* inner = AsNode(child)) {
-      stack.push_back({inner, 0});
-    }
-  }
+  VisitLeaves(node, kByteOrder, [&](const Leaf& leaf) { names.push_back(leaf.name); });
   return names;
 }
 

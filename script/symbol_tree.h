@@ -170,9 +170,14 @@ class SymbolTree {
   void InsertInChain(Leaf* leaf, Binding* binding, int number);
   void LinkIntoScope(Binding* binding, Scope* scope);
   void UnlinkFromScope(Binding* binding);
+  void UnlinkFromChain(Binding* binding);
+  // Gives `to` the scope and scope-list position of `from`, which is left shadowed.
+  void TakeScopePosition(Binding* to, Binding* from);
   // Removes the binding, and the ones it shadows, from the chain and frees them.
   void DeleteBinding(Binding* binding);
   void FreeNode(TrieNode* node);
+  static void VisitLeaves(const TrieNode* top, const int* slot_order,
+                          const std::function<void(const Leaf&)>& visit);
 
   // Records come from pools: function calls and loops make and drop them constantly.
   Pool<Value> values_;
