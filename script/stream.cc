@@ -293,6 +293,26 @@ int Stream::ReadUntilToken(const TokenSet& tokens, TextBuffer& out) {
   }
 }
 
+int Stream::CopyUntilAny(const char* set) {
+  for (;;) {
+    int c = Get();
+    if (c < 0 || std::strchr(set, c) != nullptr) return c;
+    sink_->Put(static_cast<char>(c));
+  }
+}
+
+int Stream::ReadWhile(TextBuffer& out, const char* set, bool member) {
+  for (;;) {
+    int c = Get();
+    if (c < 0) return c;
+    if ((c != 0 && std::strchr(set, c) != nullptr) != member) {
+      Unget(c);
+      return c;
+    }
+    out.Append(static_cast<char>(c));
+  }
+}
+
 void Stream::ReadIdentifier(TextBuffer& out) {
   Source* source = source_;
   if (source->pushed == 0 && source->kind == Source::kString) {
