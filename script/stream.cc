@@ -14,7 +14,7 @@ StreamStats& GlobalStreamStats() {
   return stats;
 }
 
-int Source::Get() {
+int Source::GetSlow() {
   if (pushed != 0) return static_cast<uint8_t>(pushback[--pushed]);
   switch (kind) {
     case kString:

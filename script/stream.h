@@ -27,7 +27,11 @@ struct BlockMarker {
 struct Source {
   enum Kind : uint8_t { kString, kFile, kEscaping };
 
-  int Get();
+  int Get() {
+    if (pushed == 0 && kind == kString) return pos < end ? static_cast<uint8_t>(*pos++) : -1;
+    return GetSlow();
+  }
+  int GetSlow();
   void Unget(int c);
 
   int refs = 1;
