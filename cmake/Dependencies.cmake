@@ -15,8 +15,15 @@ endif()
 
 set(ZOMA_HAVE_FLTK OFF)
 if(ZOMA_WITH_FLTK)
-  find_package(FLTK QUIET)
-  if(FLTK_FOUND)
+  # The library and its headers are looked up directly: the CMake targets FLTK exports
+  # name development files (Xinerama, cairo) that its Debian package does not need.
+  find_library(ZOMA_FLTK_LIBRARY NAMES fltk)
+  find_path(ZOMA_FLTK_INCLUDE_DIR FL/Fl.H)
+  find_package(X11 QUIET)
+  if(ZOMA_FLTK_LIBRARY AND ZOMA_FLTK_INCLUDE_DIR AND TARGET X11::X11)
+    add_library(zoma_fltk INTERFACE)
+    target_include_directories(zoma_fltk INTERFACE ${ZOMA_FLTK_INCLUDE_DIR})
+    target_link_libraries(zoma_fltk INTERFACE ${ZOMA_FLTK_LIBRARY} X11::X11)
     set(ZOMA_HAVE_FLTK ON)
   endif()
 endif()

@@ -80,14 +80,28 @@ std::optional<std::string> ProfileDocument::Get(std::string_view section,
   if (header < 0) return std::nullopt;
   long line = FindKey(header, key);
   if (line < 0) return std::nullopt;
-  const std::string& text = lines_[line].text;
-  std::size_t equals = text.find('=');
+  return ValueOf(lines_[line]);
+}
+
+std::string ProfileDocument::ValueOf(const Line& line) {
+  std::size_t equals = line.text.find('=');
   if (equals == std::string::npos) return std::string();
-  std::string_view value = TrimView(std::string_view(text).substr(equals + 1));
+  std::string_view value = TrimView(std::string_view(line.text).substr(equals + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front())
     value = value.substr(1, value.size() - 2);
   return std::string(value);
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileDocument::Entries(
+    std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  long header = FindSection(section);
+  if (header < 0) return entries;
+  std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i)
+    if (lines_[i].is_key) entries.emplace_back(lines_[i].key, ValueOf(lines_[i]));
+  return entries;
 }
 
 std::vector<std::string> ProfileDocument::SectionNames() const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -22,6 +23,9 @@ class ProfileDocument {
   /// Key names of the section in file order (empty when the section is missing).
   std::vector<std::string> KeyNames(std::string_view section) const;
   bool HasSection(std::string_view section) const;
+  /// Every key line of the section in file order, duplicates included, as key and
+  /// value (for sections read as lists, such as WININIT.INI's [Rename]).
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
   /// Sets a value, replacing the key's line or adding it at the end of its section;
   /// a missing section is added at the end of the text.
@@ -46,6 +50,8 @@ class ProfileDocument {
   std::size_t SectionEnd(std::size_t header) const;
   long FindKey(std::size_t header, std::string_view key) const;
   static Line ParseLine(std::string text);
+  // The value of a key line: trimmed, one pair of surrounding quotes removed.
+  static std::string ValueOf(const Line& line);
 
   std::vector<Line> lines_;
 };

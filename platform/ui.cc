@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -89,41 +91,53 @@ class ProgressWindowImpl : public ProgressWindow {
   }
 
   void SetStatus(const std::string& text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    state_.status = text;
-    dirty_ = true;
-    AppendTranscript({"status", text});
-    for (PressRule& rule : press_rules_) {
-      if (!rule.fired && text.compare(0, rule.status_prefix.size(), rule.status_prefix) == 0) {
-        rule.fired = true;
-        commands_.push_back(rule.command);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_) return;
+      state_.status = text;
+      dirty_ = true;
+      AppendTranscript({"status", text});
+      for (PressRule& rule : press_rules_) {
+        if (!rule.fired && text.compare(0, rule.status_prefix.size(), rule.status_prefix) == 0) {
+          rule.fired = true;
+          commands_.push_back(rule.command);
+        }
       }
     }
+    TheBackend().Wake();
   }
 
   void SetProgress(int percent) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || percent == state_.percent) return;
-    state_.percent = percent;
-    dirty_ = true;
-    AppendTranscript({"progress", std::to_string(percent)});
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_ || percent == state_.percent) return;
+      state_.percent = percent;
+      dirty_ = true;
+      AppendTranscript({"progress", std::to_string(percent)});
+    }
+    TheBackend().Wake();
   }
 
   void Hide() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || !state_.visible) return;
-    state_.visible = false;
-    dirty_ = true;
-    AppendTranscript({"window", "hide"});
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_ || !state_.visible) return;
+      state_.visible = false;
+      dirty_ = true;
+      AppendTranscript({"window", "hide"});
+    }
+    TheBackend().Wake();
   }
 
   void Close() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
-    commands_.clear();
-    AppendTranscript({"window", "close"});
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_) return;
+      closed_ = true;
+      commands_.clear();
+      AppendTranscript({"window", "close"});
+    }
+    TheBackend().Wake();
   }
 
   bool Exists() const override {
@@ -163,6 +177,18 @@ class ProgressWindowImpl : public ProgressWindow {
     return true;
   }
 
+  // UI thread, inside a modal dialog: the latest state only.
+  void DeliverState(Backend& backend) {
+    ProgressState state;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_ || !dirty_) return;
+      dirty_ = false;
+      state = state_;
+    }
+    backend.UpdateProgress(state);
+  }
+
   ProgressState Snapshot() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return state_;
@@ -188,6 +214,11 @@ std::shared_ptr<ProgressWindowImpl> OpenWindow() {
 
 std::mutex clipboard_mutex;
 std::optional<std::string> clipboard;
+
+// Wake-ups for backends without an event loop of their own.
+std::mutex wake_mutex;
+std::condition_variable wake_signal;
+bool woken = false;
 
 }  // namespace
 
@@ -219,6 +250,22 @@ int DefaultResult(std::uint32_t style) {
 }
 
 namespace internal {
+void Backend::WaitForEvents(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(wake_mutex);
+  wake_signal.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return woken; });
+  woken = false;
+}
+
+void Backend::Wake() {
+  std::lock_guard<std::mutex> lock(wake_mutex);
+  woken = true;
+  wake_signal.notify_all();
+}
+
+void DeliverProgressUpdates() {
+  if (std::shared_ptr<ProgressWindowImpl> window = OpenWindow()) window->DeliverState(TheBackend());
+}
+
 std::vector<Button> ButtonsOf(std::uint32_t style) {
   switch (style & kMbTypeMask) {
     case kMbOkCancel:
@@ -265,6 +312,11 @@ void PumpMessages() {
     std::lock_guard<std::mutex> lock(window_mutex);
     if (open_window == window) open_window.reset();
   }
+}
+
+void WaitForMessages(int timeout_ms) {
+  TheBackend().WaitForEvents(timeout_ms);
+  PumpMessages();
 }
 
 std::optional<std::string> BrowseForFile(const FileDialogRequest& request) {

@@ -91,6 +91,9 @@ int MessageBox(const ProgressWindow* owner, const std::string& text, const std::
 
 /// Delivers pending window updates and user commands; returns at once.
 void PumpMessages();
+/// Sleeps until there is user input or a window update from another thread, at most
+/// `timeout_ms`, then delivers what is pending as PumpMessages does.
+void WaitForMessages(int timeout_ms);
 
 /// Common dialogs; nullopt when the user cancels (and always in the none backend
 /// unless ZOMA_UI_ANSWERS supplies a path as "path:C:\dir\file").

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ui.h"
 
@@ -35,6 +36,10 @@ class Backend {
 
   /// UI thread: gathers user input; each Cancel or Enter goes to `post`.
   virtual void Poll(const std::function<void(Command)>& post) = 0;
+  /// UI thread: sleeps until user input or a Wake(), at most `timeout_ms`.
+  virtual void WaitForEvents(int timeout_ms);
+  /// Any thread: there is something for the UI thread to deliver.
+  virtual void Wake();
 
   virtual std::optional<std::string> BrowseForFile(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> BrowseForFolder(const std::string& prompt) = 0;
@@ -54,6 +59,10 @@ std::unique_ptr<Backend> CreateTextBackend();
 std::unique_ptr<Backend> CreateGuiBackend();
 /// True when standard error is a terminal the text backend can draw on.
 bool TerminalAvailable();
+
+/// UI thread, from a backend's nested modal loop: shows the progress window's latest
+/// status and progress (user commands wait for the next PumpMessages).
+void DeliverProgressUpdates();
 
 /// Labels of a style's buttons in order, and their results.
 struct Button {

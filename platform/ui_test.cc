@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -85,6 +86,28 @@ TEST_F(UiTest, ProgressWindowUpdatesFromAnotherThreadAndScriptedPresses) {
             "status\tRetrying channel: Zoma/Programs...\n"
             "command\tCancel\n"
             "window\tclose\n");
+}
+
+TEST_F(UiTest, WaitingForMessagesEndsWhenAnotherThreadChangesTheWindow) {
+  std::vector<Command> received;
+  setenv("ZOMA_UI_PRESS", "Enter@Done", 1);
+  auto window = CreateProgressWindow({"Zoma Software Updater", "Initializing..."},
+                                     [&](Command c) { received.push_back(c); });
+  std::thread worker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    window->SetStatus("Done");
+  });
+  // Without the wake-up this would sleep the full minute; the command shows it ended
+  // early and delivered what was pending.
+  auto start = std::chrono::steady_clock::now();
+  while (received.empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+    WaitForMessages(60000);
+  worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], Command::kEnter);
+  window->Close();
+  PumpMessages();
 }
 
 TEST(UiNames, ResultsAndDefaults) {

@@ -6,13 +6,15 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config clang-format
+  # benchmarks (bench/run-script-bench.sh compares tessel with m4 and Tcl)
+  hyperfine m4 tcl
   # libraries
   zlib1g-dev libsqlite3-dev libssl-dev libzstd-dev libcurl4-openssl-dev libpcre2-dev
   libcli11-dev libfltk1.3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers and the tools the tests compare against
   nginx zstd gzip openssl curl python3 cabextract gcab attr
   # windowed tests
-  xvfb x11-apps imagemagick
+  xvfb x11-apps x11-utils imagemagick xdotool
 )
 
 missing=()
