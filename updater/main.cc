@@ -1,12 +1,14 @@
 // ZomaUp: keeps the Zoma client software current, then starts the client.
 #include <memory>
 
+#include "platform/boot.h"
 #include "updater/application.h"
 #include "updater/post_update.h"
 #include "updater/system_services.h"
 
-int main(int argc, char** argv) {
-  zoma::SetProcessArguments(argc, argv);
+int main() {
+  // What a restart of Windows would have done comes first, as it would on Windows.
+  platform::RunBootActionsIfPending();
   zoma::SystemServices& system = zoma::DefaultSystemServices();
   std::unique_ptr<zoma::PostUpdateActions> post_update = zoma::CreatePostUpdateActions(system);
   // Never destroyed: an update thread the user left behind (Enter) ends with the process

@@ -72,7 +72,4 @@ class SystemServices {
 /// The real services of this machine.
 SystemServices& DefaultSystemServices();
 
-/// Hands the program's argv to the default services (for CommandLine()).
-void SetProcessArguments(int argc, char** argv);
-
 }  // namespace zoma

@@ -1,49 +1,29 @@
-// The updater's system services on this machine, on the platform layer. Interim: until
-// the platform layer's process, module and mutex services are in, those few calls use
-// POSIX directly here (marked below).
+// The updater's system services on this machine, on the platform layer.
 //
 // Test hook: ZOMA_TEST_FREE_DISK_SPACE=<bytes> makes FreeDiskSpace() report that many
 // bytes (and "fail" makes the query fail), so that the disk-space question can be
 // driven end to end.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <strings.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
-#include <vector>
+#include <string>
 
-#include "platform/command_line.h"
+#include "clientcfg/start_process.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/module.h"
 #include "platform/paths.h"
-#include "platform/prefix.h"
+#include "platform/process.h"
+#include "platform/sync.h"
 #include "updater/system_services.h"
-
-extern char** environ;
 
 namespace zoma {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> process_arguments;
-
-// Windows path to host path; missing directories are kept as spelt.
-std::string HostPath(const std::string& windows_path) {
-  return platform::MapToHostPath(windows_path);
-}
 
 class PosixSystemServices : public SystemServices {
  public:
@@ -118,48 +98,18 @@ class PosixSystemServices : public SystemServices {
   std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
   std::string SystemDirectory() override { return "C:\\WINDOWS\\SYSTEM32"; }
 
-  // Interim: processes, modules and the mutex on POSIX until the platform layer has them.
-  std::string CommandLine() override {
-    // The exact string the parent wrote, when it still matches our arguments.
-    if (const char* exact = std::getenv("ZOMA_CMDLINE")) {
-      std::vector<std::string> split = platform::SplitCommandLine(exact);
-      if (split.size() == process_arguments.size() &&
-          std::equal(split.begin() + (split.empty() ? 0 : 1), split.end(),
-                     process_arguments.begin() + (split.empty() ? 0 : 1)))
-        return exact;
-    }
-    return platform::BuildCommandLine(process_arguments);
-  }
-  std::string ModuleFileName() override {
-    std::error_code error;
-    return platform::ToWindowsPath(fs::read_symlink("/proc/self/exe", error).string());
-  }
-  std::uint32_t CurrentProcessId() override { return static_cast<std::uint32_t>(getpid()); }
+  std::string CommandLine() override { return platform::GetCommandLine(); }
+  std::string ModuleFileName() override { return platform::GetModuleFileName(nullptr); }
+  std::uint32_t CurrentProcessId() override { return platform::GetCurrentProcessId(); }
   void WaitForProcessEnd(std::uint32_t process_id) override {
-    if (process_id == 0 || kill(static_cast<pid_t>(process_id), 0) != 0) return;
-    while (kill(static_cast<pid_t>(process_id), 0) == 0) {
-      // A child of ours ends as a zombie; reap it so the loop sees it gone.
-      if (waitpid(static_cast<pid_t>(process_id), nullptr, WNOHANG) > 0) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    platform::Handle process =
+        platform::OpenProcess(platform::kProcessAllAccess, false, process_id);
+    if (!process.valid()) return;
+    platform::WaitForSingleObject(process, platform::kInfinite);
+    platform::CloseHandle(process);
   }
   bool StartProcess(const std::string& command_line) override {
-    platform::ProgramToken token = platform::ParseProgramToken(command_line);
-    std::string program = HostPath(token.program);
-    struct stat st;
-    if (stat(program.c_str(), &st) != 0 && stat((program + ".exe").c_str(), &st) == 0)
-      program += ".exe";
-    std::vector<std::string> argv = platform::SplitCommandLine(command_line);
-    if (argv.empty()) return false;
-    argv[0] = program;
-    std::vector<char*> args;
-    for (std::string& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    setenv("ZOMA_CMDLINE", command_line.c_str(), 1);
-    pid_t child = 0;
-    int result = posix_spawn(&child, program.c_str(), nullptr, nullptr, args.data(), environ);
-    unsetenv("ZOMA_CMDLINE");
-    return result == 0;
+    return clientcfg::StartProcess(command_line, 0);
   }
   void ExitProcess(int exit_code) override {
     std::fflush(nullptr);
@@ -175,30 +125,26 @@ class PosixSystemServices : public SystemServices {
     platform::SetEnvironmentVariable(name, value.c_str());
   }
 
-  void* LoadModule(const std::string& path) override {
-    return dlopen(HostPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* LoadModule(const std::string& path) override { return platform::LoadLibrary(path); }
+  void* ModuleSymbol(void* module, const char* name) override {
+    return platform::GetProcAddress(module, name);
   }
-  void* ModuleSymbol(void* module, const char* name) override { return dlsym(module, name); }
   void FreeModule(void* module) override {
-    if (module) dlclose(module);
+    if (module) platform::FreeLibrary(module);
   }
 
   bool TakeMutex(const std::string& name) override {
-    std::string file_name;
-    for (char c : name) file_name.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
-    std::string path = platform::PrefixPath("locks/" + file_name);
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      close(fd);
-      return false;
-    }
-    return true;  // The descriptor stays open until the process ends.
+    // The handle is kept open to the end of the process, which releases the mutex.
+    static platform::MutexHandle held;
+    platform::MutexHandle mutex = platform::CreateMutex(name);
+    if (!mutex.valid() || platform::WaitForMutex(mutex, 0) != platform::kWaitObject0) return false;
+    held = mutex;
+    return true;
   }
 
   std::time_t Now() override { return std::time(nullptr); }
   void Sleep(int milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    platform::Sleep(static_cast<std::uint32_t>(milliseconds));
   }
 };
 
@@ -208,7 +154,5 @@ SystemServices& DefaultSystemServices() {
   static PosixSystemServices services;
   return services;
 }
-
-void SetProcessArguments(int argc, char** argv) { process_arguments.assign(argv, argv + argc); }
 
 }  // namespace zoma
