@@ -282,6 +282,7 @@ TEST_F(ZomaUpProgramTest, SelfUpdateChainsThroughTheAlternateCopy) {
   env_["ZOMA_STUB_INSTALL_FROM"] = fresh;
   env_["ZOMA_STUB_INSTALL_TO"] = root_ + "/Programs/ZomaUp.exe";
   env_["ZOMA_STUB_INSTALLED"] = prefix_.dir() + "/installed";
+  reg::WriteString(kMain, "ExtraGizmoArguments", "-extra");
   ASSERT_EQ(RunZomaUp({"key=value", "C:\\rec.spi"}), 0);
   ASSERT_TRUE(WaitForClient()) << ReadFile(root_ + "/update.log") << Transcript();
 
@@ -304,11 +305,33 @@ TEST_F(ZomaUpProgramTest, SelfUpdateChainsThroughTheAlternateCopy) {
   EXPECT_NE(ReadFile(root_ + "/Programs/ZomaUp.exe").find("NEW-UPDATER"), std::string::npos);
   EXPECT_FALSE(fs::exists(root_ + "/Alternate"));
   Lines client = Client();
-  ASSERT_EQ(client.size(), 3u);
+  ASSERT_EQ(client.size(), 4u);
   EXPECT_TRUE(AcceptLaunchCode(client[0]));
-  // The arguments survived the chain (the fix copy's line escapes "=").
+  // The arguments survived the chain (the fix copy's line escapes "="), and the extra
+  // arguments were added once, by the post-fix updater only.
   EXPECT_EQ(client[1], "key\\=value");
   EXPECT_EQ(client[2], "C:\\rec.spi");
+  EXPECT_EQ(client[3], "-extra");
+}
+
+TEST_F(ZomaUpProgramTest, JustCheckingShowsTheCommandLine) {
+  reg::WriteString(kMain, "ExtraGizmoArguments", "-window");
+  ASSERT_EQ(RunZomaUp({"/JC", "C:\\rec.spi"}), 0);
+  EXPECT_NE(
+      Transcript().find("messagebox\tJust Checking!\t00010040\t\"C:\\ZOMA\\System\\ZOMA.EXE\" "
+                        "C:\\rec.spi -window\tIDOK"),
+      std::string::npos);
+  EXPECT_FALSE(fs::exists(ClientMarker()));
+}
+
+TEST_F(ZomaUpProgramTest, FailedPassShowsTheUnexpectedFailure) {
+  reg::WriteString(kMain, "Root Directory", "");
+  ASSERT_EQ(RunZomaUp(), 0);
+  std::string transcript = Transcript();
+  EXPECT_NE(transcript.find("Update Error\t00002010\tGame not installed."), std::string::npos);
+  EXPECT_NE(transcript.find("Sorry, but the launcher encountered an unexpected failure."),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(ClientMarker()));
 }
 
 TEST_F(ZomaUpProgramTest, FixStubHandsOverAtOnce) {
