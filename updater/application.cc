@@ -35,13 +35,13 @@ Application::Application(SystemServices& system, PostUpdateActions& post_update)
 Application::~Application() = default;
 
 int Application::Run() {
-  // 1. The command line (without the program token).
+  // The command line, without the program token.
   std::string command_line = system_.CommandLine();
   args_ = ParseStartupArguments(command_line.substr(platform::ParseProgramToken(command_line).rest),
                                 TakeCachedArguments);
   fix_stub_ = strcasecmp(BaseNameWithoutExtension(system_.ModuleFileName()).c_str(), "VLFIX") == 0;
 
-  // 2. The fix copy waits for its parent; every other copy runs alone.
+  // The fix copy waits for its parent; every other copy runs alone.
   if (args_.fix_mode) {
     system_.WaitForProcessEnd(args_.parent_process_id);
     add_nomotd_ = true;
@@ -52,7 +52,7 @@ int Application::Run() {
     return 0;
   }
 
-  // 3. The update library, beside the program (or, for the fix stub, in Programs).
+  // The update library, beside the program (or, for the fix stub, in Programs).
   const std::string first_path = DirectoryOf(system_.ModuleFileName()) + "\\mrbupd.dll";
   library_ = LoadUpdateLibrary(system_, first_path);
   if (!library_ && fix_stub_) {
@@ -66,7 +66,7 @@ int Application::Run() {
     return 1;
   }
 
-  // 4.-5.
+  // The PATH and the launch target.
   if (!PrepareEnvironment()) {
     ShowUnexpectedFailure();
     return 0;
@@ -76,7 +76,7 @@ int Application::Run() {
   // The root is read once: the log is written for every event of a session.
   log_ = std::make_unique<UpdateLog>(system_, [root = RootDirectory()] { return root; });
 
-  // 6. The fix stub only hands over to the Alternate copy.
+  // The fix stub only hands over to the Alternate copy.
   if (fix_stub_) {
     system_.FreeModule(library_->module);
     library_.reset();
@@ -84,7 +84,6 @@ int Application::Run() {
     return 0;
   }
 
-  // 7.-8.
   BuildCommandLine();
   if (args_.post_fix_mode) RemoveAlternateCopies();
 
@@ -95,17 +94,15 @@ int Application::Run() {
   engine_ = std::make_unique<ClientUpdater>(system_, *log_, std::move(options));
   engine_->SetLibrary(&library_->calls);
 
-  // 9.-10.
   dialog_ = std::make_unique<ProgressDialog>(system_, *engine_);
   engine_->SetDisplay(dialog_.get());
   dialog_->Create();
   if (std::optional<LaunchRecordFields> record = engine_->ReadLaunchRecord())
     region_text_ = record->region_text;
 
-  // 11.
   RunPasses();
 
-  // 12. The library stays mapped: an update thread that the user left running (Enter)
+  // The library stays mapped: an update thread that the user left running (Enter)
   // may still be inside it, and the end of the process releases it anyway.
   engine_->CloseRegistryHandles();
   return 0;

@@ -55,7 +55,6 @@ bool UpdateEngine::RunChannel() {
                                              system_.WindowsDirectory(), system_.SystemDirectory());
   if (!library_ || !system_.CreateDirectoryTree(target_directory_)) return true;
 
-  const bool strict = (channel_.flags & kChannelStrict) != 0;
   const std::string user_agent = UserAgent();
   const std::string url = ChannelUrl(server_, channel_.name);
   handle_ = nullptr;
@@ -66,100 +65,104 @@ bool UpdateEngine::RunChannel() {
   init.credentials = CredentialsCallback;
   init.user_agent = user_agent.c_str();
   init.handle_out = &handle_;
-  init.options = strict ? 9 : 1;
+  init.options = (channel_.flags & kChannelStrict) ? 9 : 1;
   init.channel_url = url.c_str();
   init.reserved = 0;
   handle_ = library_->init_update(&init);
   if (!handle_) {
-    Log("mrbInitUpdate failed -- aborting");
-    Error("mrbInitUpdate failed -- aborting");
-    return true;
+    ReportFailure("mrbInitUpdate failed -- aborting");
+    return true;  // counts as run: the caller retries unless connected
   }
 
-  bool result = true;
-  if (!SendRequestLog()) {
-    Log("mrbAppendLog failed");
-    Error("mrbAppendLog failed");
-    result = false;
-  }
-
-  if (result) {
-    phase_ = static_cast<std::uint32_t>(Phase::kPrepare);
-    const int mode = strict ? 3 : 2;
-    if (library_->is_prepare_needed(handle_) != 0 || mode == 2) {
-      Status("Preparing for update...");
-      if (library_->prepare_ex(handle_, mode, 0, 0) != 0) {
-        Log("mrbPrepareEx failed");
-        Error("mrbPrepareEx failed");
-        result = false;
-      }
-    }
-    if (result) {
-      std::optional<std::string> profile_path;
-      if (channel_.flags & kChannelProfile) {
-        profile_path = target_directory_ + "\\.castanet\\index.mrb";
-        Log("Using a profile for this channel.");
-      }
-      library_->remove_property(handle_, "http.proxy");
-      library_->remove_property(handle_, "socks.proxy");
-
-      phase_ = static_cast<std::uint32_t>(Phase::kVerify);
-      if (mode == 3) {
-        Status("Verifying directory contents...");
-        library_->verify_ex(handle_, 3);
-      }
-
-      std::optional<std::string> profile;
-      if (profile_path) profile = system_.ReadFileHead(*profile_path, kMaxProfileBytes);
-      phase_ = static_cast<std::uint32_t>(Phase::kAvailability);
-      Status("Checking for update...");
-      std::uint32_t bytes = 0;
-      const bool available = library_->is_update_available(handle_, &bytes) != 0;
-      update_size_ = bytes;
-      if (!DiskSpaceCheck(bytes)) {
-        ready_ = 0;
-        succeeded_ = 0;
-        failed_ = 1;
-        stopped_ = 1;
-      } else if (available || force_update_) {
-        int outcome = MRB_UPDATE_FAILED;
-        if (!SendRequestLog()) {
-          Log("mrbAppendLog failed");
-          Error("mrbAppendLog failed");
-        } else {
-          phase_ = static_cast<std::uint32_t>(Phase::kUpdate);
-          outcome = profile ? library_->update(handle_, profile->data(),
-                                               static_cast<std::int32_t>(profile->size()))
-                            : library_->update(handle_, nullptr, 0);
-        }
-        if (outcome == MRB_UPDATE_FAILED && !Succeeded()) {
-          const char* failed = LoadResourceString(kStrUpdateFailed);
-          Log(failed);
-          Status(failed);
-          Error(failed);
-        } else if (outcome == MRB_UPDATE_CANCELED) {
-          const char* canceled = LoadResourceString(kStrUpdateCanceled);
-          Log(canceled);
-          Status(canceled);
-        }
-      }
-
-      if ((channel_.flags & kChannelClean) && !Stopped()) {
-        phase_ = static_cast<std::uint32_t>(Phase::kClean);
-        library_->clean(handle_);
-      }
-      if (channel_.flags & kChannelHideState) {
-        system_.SetHidden(target_directory_ + "\\.castanet");
-        system_.SetHidden(target_directory_ + "\\properties.txt");
-      }
-      if ((channel_.flags & kChannelRemoveFiles) && !Stopped()) RemoveChannelFiles();
-    }
-  }
-
+  const bool result = SendRequestLog() ? PrepareAndUpdate() : ReportFailure("mrbAppendLog failed");
   library_->term_update(handle_);
   handle_ = nullptr;
-  phase_ = static_cast<std::uint32_t>(Phase::kNone);
+  SetPhase(Phase::kNone);
   return result;
+}
+
+bool UpdateEngine::ReportFailure(const char* text) {
+  Log(text);
+  Error(text);
+  return false;
+}
+
+void UpdateEngine::SetPhase(Phase phase) { phase_ = static_cast<std::uint32_t>(phase); }
+
+bool UpdateEngine::PrepareAndUpdate() {
+  SetPhase(Phase::kPrepare);
+  const int mode = (channel_.flags & kChannelStrict) ? 3 : 2;
+  if (library_->is_prepare_needed(handle_) != 0 || mode == 2) {
+    Status("Preparing for update...");
+    if (library_->prepare_ex(handle_, mode, 0, 0) != 0) return ReportFailure("mrbPrepareEx failed");
+  }
+  std::optional<std::string> profile_path;
+  if (channel_.flags & kChannelProfile) {
+    profile_path = target_directory_ + "\\.castanet\\index.mrb";
+    Log("Using a profile for this channel.");
+  }
+  library_->remove_property(handle_, "http.proxy");
+  library_->remove_property(handle_, "socks.proxy");
+
+  SetPhase(Phase::kVerify);
+  if (mode == 3) {
+    Status("Verifying directory contents...");
+    library_->verify_ex(handle_, 3);
+  }
+
+  CheckAndUpdate(profile_path);
+  CleanUpChannel();
+  return true;
+}
+
+void UpdateEngine::CheckAndUpdate(const std::optional<std::string>& profile_path) {
+  std::optional<std::string> profile;
+  if (profile_path) profile = system_.ReadFileHead(*profile_path, kMaxProfileBytes);
+  SetPhase(Phase::kAvailability);
+  Status("Checking for update...");
+  std::uint32_t bytes = 0;
+  const bool available = library_->is_update_available(handle_, &bytes) != 0;
+  update_size_ = bytes;
+  if (!DiskSpaceCheck(bytes)) {
+    ready_ = 0;
+    succeeded_ = 0;
+    failed_ = 1;
+    stopped_ = 1;
+    return;
+  }
+  if (!available && !force_update_) return;
+
+  int outcome = MRB_UPDATE_FAILED;
+  if (SendRequestLog()) {
+    SetPhase(Phase::kUpdate);
+    outcome = profile ? library_->update(handle_, profile->data(),
+                                         static_cast<std::int32_t>(profile->size()))
+                      : library_->update(handle_, nullptr, 0);
+  } else {
+    ReportFailure("mrbAppendLog failed");
+  }
+  if (outcome == MRB_UPDATE_FAILED && !Succeeded()) {
+    const char* failed = LoadResourceString(kStrUpdateFailed);
+    Log(failed);
+    Status(failed);
+    Error(failed);
+  } else if (outcome == MRB_UPDATE_CANCELED) {
+    const char* canceled = LoadResourceString(kStrUpdateCanceled);
+    Log(canceled);
+    Status(canceled);
+  }
+}
+
+void UpdateEngine::CleanUpChannel() {
+  if ((channel_.flags & kChannelClean) && !Stopped()) {
+    SetPhase(Phase::kClean);
+    library_->clean(handle_);
+  }
+  if (channel_.flags & kChannelHideState) {
+    system_.SetHidden(target_directory_ + "\\.castanet");
+    system_.SetHidden(target_directory_ + "\\properties.txt");
+  }
+  if ((channel_.flags & kChannelRemoveFiles) && !Stopped()) RemoveChannelFiles();
 }
 
 void UpdateEngine::RemoveChannelFiles() {

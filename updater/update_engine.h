@@ -136,6 +136,14 @@ class UpdateEngine {
   void RunSession(const std::string& directory);
   /// One attempt at one channel; false when the request log or the preparation failed.
   bool RunChannel();
+  /// Preparation, verification, the check and the update, the clean-up; false when the
+  /// preparation failed.
+  bool PrepareAndUpdate();
+  void CheckAndUpdate(const std::optional<std::string>& profile_path);
+  void CleanUpChannel();
+  /// Logs the text and shows it in the error box; false.
+  bool ReportFailure(const char* text);
+  void SetPhase(Phase phase);
   void RemoveChannelFiles();
   void EndSession(bool succeeded, bool failed);
   bool SendRequestLog();

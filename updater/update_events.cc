@@ -158,7 +158,7 @@ int UpdateEngine::HandleErrorEvent(std::uint16_t code, const char* text, bool* h
         return 0;
       }
       Log(std::string("CASTANET_ERROR_INSTALL_FAILED: ") + LoadResourceString(20207));
-      phase_ = static_cast<std::uint32_t>(Phase::kUndo);
+      SetPhase(Phase::kUndo);
       return 0;
     case CASTANET_ERROR_RENAME_FAILED:
       Log("CASTANET_ERROR_RENAME_FAILED: " + FileMessage(20206, text));

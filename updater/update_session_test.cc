@@ -28,7 +28,7 @@ constexpr const char* kRecord = "C:\\rec.spi";
 class ProbeUpdater : public ClientUpdater {
  public:
   using ClientUpdater::ClientUpdater;
-  void SetPhase(Phase phase) { phase_ = static_cast<std::uint32_t>(phase); }
+  using ClientUpdater::SetPhase;
 };
 
 class UpdateSessionTest : public ::testing::Test {
