@@ -56,7 +56,11 @@ static bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
     data += n;
     size -= n;
   }
@@ -112,6 +116,50 @@ bool MakeDirectories(const std::string& path, std::string* error) {
     return false;
   }
   return true;
+}
+
+}  // namespace castanet
+
+namespace castanet {
+
+bool CopyFileContents(const std::string& from, const std::string& to, std::string* error) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    *error = from + ": " + ErrnoText(errno);
+    return false;
+  }
+  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    int saved = errno;
+    *error = to + ": " + ErrnoText(saved);
+    close(in);
+    errno = saved;
+    return false;
+  }
+  char buffer[1 << 16];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    if (!WriteAll(out, buffer, n)) {
+      ok = false;
+      break;
+    }
+  }
+  ok = ok && fsync(out) == 0;
+  int saved = errno;
+  close(in);
+  close(out);
+  if (!ok) {
+    *error = to + ": " + ErrnoText(saved);
+    unlink(to.c_str());
+    errno = saved;
+  }
+  return ok;
 }
 
 }  // namespace castanet

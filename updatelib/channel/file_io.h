@@ -29,3 +29,11 @@ std::string ParentPath(const std::string& path);
 std::string ErrnoText(int error_number);
 
 }  // namespace castanet
+
+namespace castanet {
+
+// Copies a file (contents and nothing else), flushing the copy to disk. On failure errno
+// tells why (ENOSPC: disk full) and the copy is removed.
+bool CopyFileContents(const std::string& from, const std::string& to, std::string* error);
+
+}  // namespace castanet
