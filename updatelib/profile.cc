@@ -1,49 +1,77 @@
 // Profile patterns.
 #include "updatelib/profile.h"
 
+#include <algorithm>
+
 #include "updatelib/channel/manifest.h"
 #include "updatelib/channel/text_fields.h"
 
 namespace castanet {
 
-bool MatchPattern(std::string_view pattern, std::string_view path) {
-  // Iterative matcher with one backtrack point per kind of star; linear in practice and
-  // never recursive, so long patterns cannot exhaust the stack.
-  size_t p = 0, s = 0;
-  size_t star_p = std::string_view::npos, star_s = 0;
-  bool star_crosses = false;
-  while (s < path.size()) {
-    if (p + 1 < pattern.size() && pattern[p] == '*' && pattern[p + 1] == '*') {
-      star_p = p + 2;
-      star_s = s;
-      star_crosses = true;
-      p += 2;
-      if (p < pattern.size() && pattern[p] == '/') {
-        // "**/" also matches no directory at all.
-        star_p = p = p + 1;
-      }
-      continue;
+namespace {
+
+enum class TokenKind { kLiteral, kOne, kStar, kAnyDepth, kDirectories };
+struct Token {
+  TokenKind kind;
+  char literal = 0;
+};
+
+std::vector<Token> Tokenize(std::string_view pattern) {
+  std::vector<Token> tokens;
+  for (size_t i = 0; i < pattern.size(); i++) {
+    if (pattern[i] == '*' && i + 1 < pattern.size() && pattern[i + 1] == '*') {
+      bool slash = i + 2 < pattern.size() && pattern[i + 2] == '/';
+      tokens.push_back({slash ? TokenKind::kDirectories : TokenKind::kAnyDepth});
+      i += slash ? 2 : 1;
+      while (!slash && i + 1 < pattern.size() && pattern[i + 1] == '*') i++;
+    } else if (pattern[i] == '*') {
+      tokens.push_back({TokenKind::kStar});
+    } else if (pattern[i] == '?') {
+      tokens.push_back({TokenKind::kOne});
+    } else {
+      tokens.push_back({TokenKind::kLiteral, pattern[i]});
     }
-    if (p < pattern.size() && pattern[p] == '*') {
-      star_p = ++p;
-      star_s = s;
-      star_crosses = false;
-      continue;
-    }
-    if (p < pattern.size() && (pattern[p] == path[s] || (pattern[p] == '?' && path[s] != '/'))) {
-      p++;
-      s++;
-      continue;
-    }
-    if (star_p != std::string_view::npos && (star_crosses || path[star_s] != '/')) {
-      p = star_p;
-      s = ++star_s;
-      continue;
-    }
-    return false;
   }
-  while (p < pattern.size() && pattern[p] == '*') p++;
-  return p == pattern.size();
+  return tokens;
+}
+
+}  // namespace
+
+// Dynamic programming over (token, position), filled from the end: no recursion and no
+// exponential backtracking, whatever the pattern.
+bool MatchPattern(std::string_view pattern, std::string_view path) {
+  std::vector<Token> tokens = Tokenize(pattern);
+  size_t n = path.size();
+  std::vector<char> next(n + 2, 0), current(n + 2, 0);
+  next[n] = 1;  // no tokens left matches only the end of the path
+  for (size_t t = tokens.size(); t-- > 0;) {
+    const Token& token = tokens[t];
+    std::fill(current.begin(), current.end(), 0);
+    char slash_then_rest = 0;  // some '/' at k >= j with next[k + 1]
+    for (size_t j = n + 1; j-- > 0;) {
+      bool have = j < n;
+      switch (token.kind) {
+        case TokenKind::kLiteral:
+          current[j] = have && path[j] == token.literal && next[j + 1];
+          break;
+        case TokenKind::kOne:
+          current[j] = have && path[j] != '/' && next[j + 1];
+          break;
+        case TokenKind::kStar:
+          current[j] = next[j] || (have && path[j] != '/' && current[j + 1]);
+          break;
+        case TokenKind::kAnyDepth:
+          current[j] = next[j] || (have && current[j + 1]);
+          break;
+        case TokenKind::kDirectories:
+          if (have && path[j] == '/' && next[j + 1]) slash_then_rest = 1;
+          current[j] = next[j] || slash_then_rest;
+          break;
+      }
+    }
+    std::swap(current, next);
+  }
+  return next[0];
 }
 
 Profile Profile::Parse(std::string_view text) {

@@ -182,11 +182,26 @@ bool StorePatch(const std::string& channel_dir, const std::string& scratch,
   return true;
 }
 
+// HTTP servers derive the pointer's validator (ETag, Last-Modified) from its size and its
+// modification time in whole seconds. Two pointers of equal size written in the same
+// second would look unchanged to a client's conditional request, so each new pointer is
+// given a modification time at least one second past the previous one.
 bool WritePointer(const std::string& channel_dir, const castanet::Pointer& pointer,
                   const std::vector<castanet::SigningKey>& keys, std::string* error) {
-  std::string text;
-  return castanet::SignText(castanet::SerializePointer(pointer), keys, &text, error) &&
-         castanet::WriteFileAtomically(channel_dir + "/pointer", text, error);
+  std::string path = channel_dir + "/pointer", text;
+  struct stat before;
+  bool had_pointer = stat(path.c_str(), &before) == 0;
+  if (!castanet::SignText(castanet::SerializePointer(pointer), keys, &text, error) ||
+      !castanet::WriteFileAtomically(path, text, error)) {
+    return false;
+  }
+  struct stat after;
+  if (had_pointer && stat(path.c_str(), &after) == 0 &&
+      after.st_mtim.tv_sec <= before.st_mtim.tv_sec) {
+    struct timespec times[2] = {{before.st_mtim.tv_sec + 1, 0}, {before.st_mtim.tv_sec + 1, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+  }
+  return true;
 }
 
 uint64_t Now(const PublishOptions& options) {
