@@ -2,6 +2,7 @@
 #include "updatelib/testing/update_fixture.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
@@ -116,7 +118,8 @@ DriverRun UpdateFixture::Run(const std::vector<std::string>& extra, const std::s
   return RunArgs(args);
 }
 
-DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args) {
+DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
+                                 std::chrono::microseconds kill_after) {
   std::string output = dir_ + "/driver.out";
   pid_t pid = fork();
   if (pid == 0) {
@@ -132,6 +135,10 @@ DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args) {
   }
   DriverRun run;
   int status = 0;
+  if (kill_after.count() > 0) {
+    std::this_thread::sleep_for(kill_after);
+    kill(pid, SIGKILL);
+  }
   waitpid(pid, &status, 0);
   run.killed = WIFSIGNALED(status);
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <utility>
@@ -43,7 +44,9 @@ class UpdateFixture : public ::testing::Test {
 
   // Runs the driver with the usual arguments plus extra ones.
   DriverRun Run(const std::vector<std::string>& extra = {}, const std::string& channel = kChannel);
-  DriverRun RunArgs(const std::vector<std::string>& args);
+  // kill_after > 0: the driver is killed (SIGKILL) after that long, if still running.
+  DriverRun RunArgs(const std::vector<std::string>& args,
+                    std::chrono::microseconds kill_after = std::chrono::microseconds(0));
 
   // Regular files below a directory (".castanet" left out): relative path -> contents
   // (long ones as their digest).
