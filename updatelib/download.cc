@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "updatelib/channel/file_io.h"
 #include "updatelib/channel/zstd_codec.h"
@@ -90,6 +92,8 @@ int Session::Download(Plan* plan) {
         batch.push_back(download);
       }
       if (requests.empty()) break;
+      // A short pause before each retry lets a restarting server or network recover.
+      if (round > 0) std::this_thread::sleep_for(std::chrono::milliseconds(250 * round));
       observer.SetBatch(batch);
       std::vector<HttpResult> results;
       RunTransfers(settings, requests, &observer, &results);

@@ -59,6 +59,8 @@ int Session::Install(const Plan& plan) {
   for (const std::string& path : plan.deletes) {
     journal.ops.push_back({JournalOpKind::kDelete, ++number, "", path});
   }
+  // The staged files must be on disk before the journal lets renames expose them.
+  SyncFileSystem(state_.directory());
   std::string error;
   if (!journal_file.Write(journal, &error)) {
     Fail(IsDiskFullErrno(errno) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_BAD_STATE, error);

@@ -74,6 +74,13 @@ std::string ParentPath(const std::string& path) {
   return path.substr(0, slash);
 }
 
+void SyncFileSystem(const std::string& path) {
+  int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  close(fd);
+}
+
 void SyncDirectory(const std::string& path) {
   int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -150,7 +157,6 @@ bool CopyFileContents(const std::string& from, const std::string& to, std::strin
       break;
     }
   }
-  ok = ok && fsync(out) == 0;
   int saved = errno;
   close(in);
   close(out);

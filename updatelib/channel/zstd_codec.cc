@@ -100,9 +100,6 @@ CodecStatus DecodeStream(ZSTD_DCtx* dctx, int input_fd, const std::string& outpu
   if (last_result != 0) return Fail(CodecResult::kBadContent, "object truncated");
   if (total != expected_size) return Fail(CodecResult::kBadContent, "object has the wrong length");
   if (hash.HexDigest() != expected_sha256) return Fail(CodecResult::kBadContent, "SHA-256 differs");
-  if (fsync(out.get()) != 0) {
-    return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
-  }
   return CodecStatus();
 }
 

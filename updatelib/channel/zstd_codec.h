@@ -27,7 +27,7 @@ CodecStatus CompressFile(const std::string& input, const std::string& output, in
                          uint64_t* stored_size);
 
 // Decompresses an object into output, which must come out expected_size bytes long with
-// the given SHA-256. The output is flushed to disk before success is reported.
+// the given SHA-256. The caller flushes outputs to disk (one SyncFileSystem for many).
 CodecStatus DecompressObject(const std::string& input, const std::string& output,
                              uint64_t expected_size, const std::string& expected_sha256);
 

@@ -125,6 +125,8 @@ DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
   if (pid == 0) {
     int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
+    int error_fd = open((output + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(error_fd, 2);
     std::vector<std::string> all = {CASTANET_DRIVER, "--library", MRBUPD_LIBRARY};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -142,6 +144,12 @@ DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
   waitpid(pid, &status, 0);
   run.killed = WIFSIGNALED(status);
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // The sanitizer builds report from the child; such a report fails the test.
+  std::ifstream errors(output + ".err");
+  for (std::string line; std::getline(errors, line);) {
+    EXPECT_EQ(line.find("Sanitizer"), std::string::npos) << line;
+    EXPECT_EQ(line.find("runtime error"), std::string::npos) << line;
+  }
   std::ifstream in(output);
   for (std::string line; std::getline(in, line);) {
     run.lines.push_back(line);
