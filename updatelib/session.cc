@@ -217,7 +217,7 @@ int Session::Prepare(int mode) {
 int Session::Verify(int mode) {
   InstalledState installed;
   std::string error;
-  if (!state_.Load(&installed, &error)) return 1;
+  if (!OpenChannel() || !state_.Load(&installed, &error)) return 1;
   int problems = 0;
   bool changed = false;
   for (auto& [key, entry] : installed.files) {
@@ -262,6 +262,7 @@ int Session::Clean() {
   std::set<std::string> wanted;
   InstalledState installed;
   std::string error;
+  if (!OpenChannel()) return 1;
   state_.Load(&installed, &error);
   // Without a checked manifest of this session nothing tells what is still useful, so
   // only decoding leftovers go.

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "updatelib/channel/file_io.h"
+
 namespace castanet {
 namespace {
 
@@ -54,21 +56,6 @@ struct Job {
   bool* connected_reported = nullptr;
   bool* response_reported = nullptr;
 };
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= n;
-  }
-  return true;
-}
 
 // Called when the response status is known, before the first body byte is stored.
 bool PrepareBody(Job* job) {

@@ -16,6 +16,10 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
 // the new contents are on disk before the rename makes them visible.
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error);
 
+// Writes all bytes, retrying after interruptions; false with errno set (ENOSPC when the
+// device took nothing).
+bool WriteAll(int fd, const char* data, size_t size);
+
 // Flushes everything written to the file system that holds path: one call makes many
 // new files durable before a rename commits them.
 void SyncFileSystem(const std::string& path);

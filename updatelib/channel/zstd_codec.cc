@@ -45,21 +45,6 @@ CodecStatus Fail(CodecResult result, std::string message, int errno_value = 0) {
   return status;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= n;
-  }
-  return true;
-}
-
 ssize_t ReadSome(int fd, char* buffer, size_t size) {
   for (;;) {
     ssize_t n = read(fd, buffer, size);
@@ -166,8 +151,10 @@ CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, 
   }
   std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> cctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, level);
+  // The window must reach from the end of the new contents back to the start of the
+  // old ones, which precede them as the prefix.
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_windowLog,
-                         WindowLogFor(std::max(old_contents.size(), new_contents.size())));
+                         WindowLogFor(old_contents.size() + new_contents.size()));
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_checksumFlag, 1);
   ZSTD_CCtx_refPrefix(cctx.get(), old_contents.data(), old_contents.size());
