@@ -153,7 +153,6 @@ int main(int argc, char** argv) {
   options.document_root = www;
   options.keys = {key};
   options.level = 3;
-  options.patch_level = 19;
 
   // 1. Many files.
   std::printf("== %d files of %zu KB (%.0f MB)\n", file_count, file_size / 1024,
@@ -250,7 +249,7 @@ int main(int argc, char** argv) {
   log_at = server.AccessLines().size();
   double big_seconds = driver("Bench/Big", target + "/big");
   Wire big_wire = WireSince(server, log_at);
-  RunCommand({"zstd", "-q", "-f", "-19", "--long=31", "--patch-from=" + old_big,
+  RunCommand({"zstd", "-q", "-f", "--long=31", "--patch-from=" + old_big,
               source + "/big/big.dat", "-o", dir + "/reference.zst"});
   uint64_t reference =
       fs::exists(dir + "/reference.zst") ? fs::file_size(dir + "/reference.zst") : 0;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "updatelib/castanet.h"
 #include "updatelib/channel/crypto.h"
@@ -282,6 +283,30 @@ TEST_F(UpdateTest, ChannelsSharingATargetKeepTheirOwnFiles) {
                                                  {"programs-only.txt", "p"}};
   EXPECT_EQ(TargetTree(), expected);
   EXPECT_TRUE(std::filesystem::exists(target_ + "/.castanet/Zoma%2FZoma/state"));
+}
+
+TEST_F(UpdateTest, SessionsOfOneProcessShareAConnectionAndKeepProperties) {
+  WriteSource("a.txt", "a");
+  Publish();
+  zomapublish::PublishOptions info = DefaultOptions();
+  info.channel = "Zoma/GameInfo";
+  Publish(info);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(target_ + "/properties.txt",
+                                  "http.proxy=127.0.0.1:1\nreloc.properties.txt=old.txt\n"
+                                  "socks.proxy = 127.0.0.1:2\n",
+                                  &error));
+  DriverRun run = RunArgs({"--target", target_, "--url", server_.Url(kChannel), "--url",
+                           server_.Url("Zoma/GameInfo"), "--password", kPassword});
+  EXPECT_EQ(run.exit_code, 0);
+  std::set<std::string> connections;
+  for (const std::string& line : server_.AccessLines()) {
+    connections.insert(line.substr(line.rfind(' ') + 1));
+  }
+  EXPECT_EQ(connections.size(), 1u) << "each session opened its own connection";
+  std::string properties;
+  ASSERT_TRUE(ReadWholeFile(target_ + "/properties.txt", &properties, &error));
+  EXPECT_EQ(properties, "reloc.properties.txt=old.txt\n");
 }
 
 }  // namespace

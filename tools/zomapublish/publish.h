@@ -18,7 +18,7 @@ struct PublishOptions {
   uint64_t version = 0;                    // 0: one more than the current version
   uint64_t expires_seconds = 30 * 86400;   // pointer lifetime
   int level = 9;                           // zstd level of objects
-  int patch_level = 19;                    // zstd level of patches
+  int patch_level = 3;                     // zstd level of patches (3 measured best)
   int patch_history = 3;                   // patches from this many earlier versions
   uint64_t now = 0;                        // 0: the current time
 };

@@ -157,6 +157,9 @@ CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, 
                          WindowLogFor(old_contents.size() + new_contents.size()));
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_checksumFlag, 1);
+  // One worker thread, as the zstd command uses: its long-distance matcher then sees the
+  // whole input at once, which keeps patches small at high levels too.
+  ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_nbWorkers, 1);
   ZSTD_CCtx_refPrefix(cctx.get(), old_contents.data(), old_contents.size());
   patch->resize(ZSTD_compressBound(new_contents.size()));
   size_t size = ZSTD_compress2(cctx.get(), patch->data(), patch->size(), new_contents.data(),
