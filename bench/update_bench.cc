@@ -249,8 +249,8 @@ int main(int argc, char** argv) {
   log_at = server.AccessLines().size();
   double big_seconds = driver("Bench/Big", target + "/big");
   Wire big_wire = WireSince(server, log_at);
-  RunCommand({"zstd", "-q", "-f", "--long=31", "--patch-from=" + old_big,
-              source + "/big/big.dat", "-o", dir + "/reference.zst"});
+  RunCommand({"zstd", "-q", "-f", "--long=31", "--patch-from=" + old_big, source + "/big/big.dat",
+              "-o", dir + "/reference.zst"});
   uint64_t reference =
       fs::exists(dir + "/reference.zst") ? fs::file_size(dir + "/reference.zst") : 0;
   std::printf("== 1%% change of a %.0f MB file: publish %.2f s, update %.2f s\n", big_size / 1e6,

@@ -49,7 +49,8 @@ int Session::Install(const Plan& plan) {
             ? (link(held.c_str(), staged.c_str()) == 0 || CopyFileContents(held, staged, &error))
             : CopyFileContents(held, staged, &error);
     if (!staged_ok) {
-      Fail(IsDiskFullErrno(errno) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_CANT_READ,
+      // Never CASTANET_ERROR_CANT_READ here: the updater deletes the file that event names.
+      Fail(IsDiskFullErrno(errno) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_BAD_STATE,
            install.file.path);
       return MRB_UPDATE_FAILED;
     }
