@@ -147,11 +147,21 @@ TEST_F(UpdateTest, TamperedReplayedExpiredAndForeignChannelsAreRefused) {
   Publish();
   ASSERT_EQ(Run().Call("mrbUpdate"), "0");
   installed = TargetTree();
+  // Pointers written by hand get modification times past the current one, as a
+  // publication would, so that the server's validators stay distinct.
+  std::string current_pointer;
+  ASSERT_TRUE(ReadWholeFile(channel_dir + "/pointer", &current_pointer, &error));
+  auto pointer_time = std::filesystem::last_write_time(channel_dir + "/pointer");
   ASSERT_TRUE(WriteFileAtomically(channel_dir + "/pointer", old_pointer, &error));
+  std::filesystem::last_write_time(channel_dir + "/pointer",
+                                   pointer_time + std::chrono::seconds(10));
   DriverRun replayed = Run({"--force"});
   EXPECT_TRUE(replayed.HasEvent(CASTANET_ERROR_ROLLBACK));
   EXPECT_EQ(replayed.Call("mrbUpdate"), "-1");
   EXPECT_EQ(TargetTree(), installed);
+  ASSERT_TRUE(WriteFileAtomically(channel_dir + "/pointer", current_pointer, &error));
+  std::filesystem::last_write_time(channel_dir + "/pointer",
+                                   pointer_time + std::chrono::seconds(20));
 
   // A pointer past its expiry (a frozen server).
   zomapublish::PublishOptions options = DefaultOptions();
