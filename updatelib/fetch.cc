@@ -8,8 +8,6 @@
 
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
-#include "updatelib/channel/text_fields.h"
-#include "updatelib/journal.h"
 #include "updatelib/profile.h"
 #include "updatelib/session.h"
 #include "updatelib/session_observer.h"
@@ -179,7 +177,6 @@ bool Session::FetchChannel(bool notices_allowed) {
     WriteFileAtomically(state_.Path("pointer"), pointer_text, &error);
     WriteFileAtomically(state_.Path("pointer.etag"), result.etag + "\n", &error);
   }
-  pointer_ = pointer;
   manifest_ = std::move(manifest);
   manifest_sha256_ = pointer.manifest_sha256;
   return true;

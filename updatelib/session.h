@@ -57,7 +57,7 @@ class Session {
   // event.
   bool OpenChannel();
   // Fetches and checks the pointer and manifest (once per session). False after an
-  // error event; *error_code tells which.
+  // error event (fetch_error_ holds its code) or a cancellation.
   bool FetchChannel(bool notices_allowed);
   bool LoadTrustedKeys();
   TransferSettings MakeTransferSettings();
@@ -82,7 +82,6 @@ class Session {
 
   bool fetched_ = false;
   int fetch_error_ = 0;
-  Pointer pointer_;
   Manifest manifest_;
   std::string manifest_sha256_;
 
@@ -91,7 +90,6 @@ class Session {
   bool cancelled_ = false;
   std::map<std::string, std::string> staged_files_;  // PathKey -> host path of new version
   std::string property_value_;
-  std::string lookup_buffer_;
 
   friend class SessionTransferObserver;
   friend class DownloadObserver;

@@ -200,6 +200,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     current = nullptr;
   }
+#if !defined(__SANITIZE_ADDRESS__)
+  // Unloading is part of what the updater does (before it chains). LeakSanitizer's
+  // tracer crashes on the thread-local storage of unloaded libraries, so sanitizer
+  // builds keep the library loaded.
   dlclose(handle);
+#endif
   return status;
 }

@@ -121,11 +121,13 @@ DriverRun UpdateFixture::Run(const std::vector<std::string>& extra, const std::s
 DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
                                  std::chrono::microseconds kill_after) {
   std::string output = dir_ + "/driver.out";
+  // Each run keeps its own error output, for the checks below and for a look afterwards.
+  std::string errors_file = dir_ + "/driver." + std::to_string(++runs_) + ".err";
   pid_t pid = fork();
   if (pid == 0) {
     int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
-    int error_fd = open((output + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int error_fd = open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(error_fd, 2);
     std::vector<std::string> all = {CASTANET_DRIVER, "--library", MRBUPD_LIBRARY};
     all.insert(all.end(), args.begin(), args.end());
@@ -145,7 +147,7 @@ DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
   run.killed = WIFSIGNALED(status);
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   // The sanitizer builds report from the child; such a report fails the test.
-  std::ifstream errors(output + ".err");
+  std::ifstream errors(errors_file);
   for (std::string line; std::getline(errors, line);) {
     EXPECT_EQ(line.find("Sanitizer"), std::string::npos) << line;
     EXPECT_EQ(line.find("runtime error"), std::string::npos) << line;

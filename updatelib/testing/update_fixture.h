@@ -60,6 +60,7 @@ class UpdateFixture : public ::testing::Test {
   std::string dir_, www_, source_, target_;
   castanet::SigningKey key_;
   NginxServer server_;
+  int runs_ = 0;
 };
 
 // Text of n bytes that compresses like real data (neither all zero nor random).
