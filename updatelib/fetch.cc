@@ -189,7 +189,7 @@ int Session::IsUpdateAvailable(uint32_t* bytes) {
   std::string error;
   state_.Load(&installed, &error);
   Plan plan;
-  MakePlan(state_, installed, manifest_, manifest_sha256_, Profile(), &plan);
+  MakePlan(state_, installed, manifest_, manifest_sha256_, Profile(), false, &plan);
   if (plan.empty() && installed.manifest_sha256 == manifest_sha256_) return 0;
   uint64_t needed = std::min<uint64_t>(plan.transfer_bytes, INT32_MAX);
   if (bytes) *bytes = static_cast<uint32_t>(needed);
@@ -205,7 +205,8 @@ int Session::Update(const std::string& profile_text, bool have_profile) {
   state_.Load(&installed, &error);
   Profile profile = have_profile ? Profile::Parse(profile_text) : Profile();
   Plan plan;
-  MakePlan(state_, installed, manifest_, manifest_sha256_, profile, &plan);
+  bool strict = (config_.options & MRB_OPTION_STRICT) != 0;
+  MakePlan(state_, installed, manifest_, manifest_sha256_, profile, strict, &plan);
   if (plan.empty()) {
     if (installed.manifest_sha256 != manifest_sha256_ && !state_.Save(plan.next_state, &error)) {
       Fail(CASTANET_ERROR_BAD_STATE, error);

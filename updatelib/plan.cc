@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -20,6 +21,19 @@ uint64_t FileSizeOr0(const std::string& path) {
 bool IsFile(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// A held file counts when it is there (and, if asked, still has its contents).
+bool IsHeld(const std::string& path, const ManifestFile& file, bool check) {
+  if (!IsFile(path)) return false;
+  if (!check) return true;
+  std::string sha256, error;
+  uint64_t size = 0;
+  if (HashFile(path, &sha256, &size, &error) && sha256 == file.sha256 && size == file.size) {
+    return true;
+  }
+  unlink(path.c_str());
+  return false;
 }
 
 }  // namespace
@@ -61,7 +75,8 @@ std::set<std::string> PathsOfOtherChannels(const ChannelState& channel) {
 }
 
 void MakePlan(const ChannelState& channel, const InstalledState& state, const Manifest& manifest,
-              const std::string& manifest_sha256, const Profile& profile, Plan* plan) {
+              const std::string& manifest_sha256, const Profile& profile, bool check_held,
+              Plan* plan) {
   *plan = Plan();
   plan->next_state.manifest_sha256 = manifest_sha256;
   plan->next_state.version = manifest.version;
@@ -86,7 +101,7 @@ void MakePlan(const ChannelState& channel, const InstalledState& state, const Ma
     install.file = file;
     install.replace = lstat(channel.TargetPath(file.path).c_str(), &info) == 0;
     plan->install_bytes += file.size;
-    if (IsFile(channel.HoldingPath(file.sha256))) {
+    if (IsHeld(channel.HoldingPath(file.sha256), file, check_held)) {
       install.source = ContentSource::kHeld;
     } else if (download_of_sha.count(file.sha256)) {
       install.source = plan->downloads[download_of_sha[file.sha256]].patch ? ContentSource::kPatch

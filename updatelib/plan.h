@@ -57,7 +57,10 @@ bool CurrentContents(const ChannelState& channel, const InstalledState& state,
 // Paths that other channels sharing the target have installed (PathKey form).
 std::set<std::string> PathsOfOtherChannels(const ChannelState& channel);
 
+// check_held: hash contents held from an earlier session again before trusting them
+// (strict channels); a held file that fails is deleted and fetched again.
 void MakePlan(const ChannelState& channel, const InstalledState& state, const Manifest& manifest,
-              const std::string& manifest_sha256, const Profile& profile, Plan* plan);
+              const std::string& manifest_sha256, const Profile& profile, bool check_held,
+              Plan* plan);
 
 }  // namespace castanet

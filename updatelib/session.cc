@@ -108,7 +108,10 @@ TransferSettings Session::MakeTransferSettings() {
     buffer.back() = '\0';
     settings.credentials = buffer.data();
   }
+  // Servers refuse long header lines (nginx: 8 KB); lines past the limit are not sent.
+  constexpr size_t kMaxLogHeader = 6000;
   for (const std::string& line : log_lines_) {
+    if (settings.log_header.size() + line.size() + 2 > kMaxLogHeader) break;
     if (!settings.log_header.empty()) settings.log_header += ", ";
     settings.log_header += line;
   }

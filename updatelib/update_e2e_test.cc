@@ -271,6 +271,17 @@ TEST_F(UpdateTest, StrictVerifyReportsChangesAndTheUpdateRepairsThem) {
   EXPECT_TRUE(run.HasEvent(CASTANET_VERIFY_MISSING, "b.txt"));
   EXPECT_EQ(run.Call("mrbUpdate"), "0");
   EXPECT_EQ(TargetTree(), SourceTree());
+
+  // Strict channels hash contents held from an earlier session again before use.
+  WriteSource("a.txt", "a, second version");
+  Publish();
+  ASSERT_EQ(Run({"--strict", "--refuse", "a.txt"}).Call("mrbUpdate"), "-1");
+  std::string held =
+      target_ + "/.castanet/Zoma%2FPrograms/holding/" + Sha256Hex("a, second version");
+  ASSERT_TRUE(std::filesystem::exists(held));
+  std::ofstream(held) << "a, spoiled version";
+  EXPECT_EQ(Run({"--strict"}).Call("mrbUpdate"), "0");
+  EXPECT_EQ(TargetTree(), SourceTree());
 }
 
 TEST_F(UpdateTest, ChannelsSharingATargetKeepTheirOwnFiles) {
