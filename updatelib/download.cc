@@ -22,6 +22,12 @@ uint64_t FileSizeOr0(const std::string& path) {
   return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
+// Everything of the download is here: decoded (in memory) or all bytes in its file.
+bool Complete(const PlannedDownload& download) {
+  return download.in_memory ? download.memory_result == 0
+                            : FileSizeOr0(download.part_file) == download.stored_size;
+}
+
 }  // namespace
 
 // Turns transfer progress into transfer and percent events.
@@ -30,7 +36,7 @@ class DownloadObserver : public SessionTransferObserver {
   DownloadObserver(Session* session, uint64_t total)
       : SessionTransferObserver(session), total_(total) {}
 
-  void SetBatch(std::vector<const PlannedDownload*> batch) { batch_ = std::move(batch); }
+  void SetBatch(std::vector<PlannedDownload*> batch) { batch_ = std::move(batch); }
 
   bool OnStart(size_t index) override {
     if (session_->Emit(CASTANET_UPDATE_TRANSFER, batch_[index]->display_path) != 0) return false;
@@ -39,6 +45,16 @@ class DownloadObserver : public SessionTransferObserver {
       return Report(true);
     }
     return true;
+  }
+
+  void OnDone(size_t index, HttpResult* result) override {
+    PlannedDownload* download = batch_[index];
+    if (!download->in_memory || !result->transport_ok || result->status != 200 ||
+        result->too_long || result->body.size() != download->stored_size) {
+      return;
+    }
+    download->memory_result = session_->DecodeDownload(*download, result->body);
+    result->body = std::string();
   }
 
   bool OnBytes(size_t, uint64_t bytes) override {
@@ -65,7 +81,7 @@ class DownloadObserver : public SessionTransferObserver {
   uint64_t received_ = 0;
   int last_percent_ = -1;
   bool started_ = false;
-  std::vector<const PlannedDownload*> batch_;
+  std::vector<PlannedDownload*> batch_;
 };
 
 int Session::Download(Plan* plan) {
@@ -79,14 +95,14 @@ int Session::Download(Plan* plan) {
     bool ever_connected = connected_reported_;
     for (int round = 0; round < kTransferRounds; round++) {
       std::vector<HttpRequest> requests;
-      std::vector<const PlannedDownload*> batch;
+      std::vector<PlannedDownload*> batch;
       for (PlannedDownload* download : pending) {
         // A download that was complete when a kill came needs no request at all.
-        if (FileSizeOr0(download->part_file) == download->stored_size) continue;
+        if (Complete(*download)) continue;
         HttpRequest request;
         request.url = base_url_ + download->url_path;
-        request.file = download->part_file;
-        request.resume = true;
+        request.file = download->in_memory ? "" : download->part_file;
+        request.resume = !download->in_memory;
         request.max_bytes = download->stored_size;
         requests.push_back(request);
         batch.push_back(download);
@@ -116,6 +132,10 @@ int Session::Download(Plan* plan) {
           Fail(CASTANET_ERROR_BAD_CONTENT, download.display_path);
           return MRB_UPDATE_FAILED;
         }
+        if (download.memory_result > 0) {
+          if (download.memory_result == 2) Fail(CASTANET_ERROR_BAD_CONTENT, download.display_path);
+          return MRB_UPDATE_FAILED;
+        }
         if (!result.transport_ok) {
           last_error = result.error;
           continue;  // resumed in the next round
@@ -137,7 +157,7 @@ int Session::Download(Plan* plan) {
       }
     }
     for (PlannedDownload* download : pending) {
-      if (FileSizeOr0(download->part_file) != download->stored_size) {
+      if (!Complete(*download)) {
         Fail(ever_connected ? CASTANET_ERROR_SERVER : CASTANET_ERROR_CONNECT_FAILED,
              download->display_path + ": " + last_error);
         return MRB_UPDATE_FAILED;
@@ -148,6 +168,7 @@ int Session::Download(Plan* plan) {
     // once: a bad patch can cost one extra download, never a loop.
     std::vector<PlannedDownload*> retry;
     for (PlannedDownload* download : pending) {
+      if (download->in_memory) continue;  // decoded as it arrived
       int result = DecodeDownload(*download);
       if (result == 0) continue;
       if (result == 2 && download->patch) {
@@ -175,14 +196,18 @@ int Session::Download(Plan* plan) {
 
 // 0 when the contents are held; 1 after an error event; 2 when the download was bad
 // (it is deleted).
-int Session::DecodeDownload(const PlannedDownload& download) {
+int Session::DecodeDownload(const PlannedDownload& download, std::string_view data) {
   std::string held = state_.HoldingPath(download.sha256);
   std::string temporary = held + ".tmp";
-  CodecStatus status =
-      download.patch
-          ? ApplyPatch(download.base_path, download.from_sha256, download.part_file, temporary,
-                       download.size, download.sha256)
-          : DecompressObject(download.part_file, temporary, download.size, download.sha256);
+  CodecStatus status;
+  if (download.in_memory) {
+    status = DecompressObjectData(data, temporary, download.size, download.sha256);
+  } else if (download.patch) {
+    status = ApplyPatch(download.base_path, download.from_sha256, download.part_file, temporary,
+                        download.size, download.sha256);
+  } else {
+    status = DecompressObject(download.part_file, temporary, download.size, download.sha256);
+  }
   if (status.ok()) {
     if (rename(temporary.c_str(), held.c_str()) != 0) {
       Fail(CASTANET_ERROR_RENAME_FAILED, download.display_path);

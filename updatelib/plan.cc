@@ -13,6 +13,8 @@
 namespace castanet {
 namespace {
 
+constexpr uint64_t kInMemoryLimit = 1 << 20;
+
 uint64_t FileSizeOr0(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
@@ -124,6 +126,7 @@ void MakePlan(const ChannelState& channel, const InstalledState& state, const Ma
         download.stored_size = file.stored_size;
         download.url_path = BlobPath(file.sha256);
         download.part_file = channel.HoldingPath(file.sha256 + ".part");
+        download.in_memory = download.stored_size <= kInMemoryLimit && !IsFile(download.part_file);
         install.source = ContentSource::kObject;
       }
       uint64_t held = std::min(FileSizeOr0(download.part_file), download.stored_size);

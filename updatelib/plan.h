@@ -35,6 +35,10 @@ struct PlannedDownload {
   uint64_t size = 0;         // bytes after decoding
   std::string url_path;      // below the channel URL
   std::string part_file;     // download into this file
+  // Small objects come into memory and are decoded as soon as they arrive: a file less to
+  // create per object; losing a partial one to a kill costs little.
+  bool in_memory = false;
+  int memory_result = -1;  // -1 not yet decoded, else what Session::DecodeDownload said
 };
 
 struct Plan {

@@ -65,7 +65,8 @@ class Session {
   // Downloads and decodes everything the plan needs into the holding area. 0, or
   // MRB_UPDATE_FAILED / MRB_UPDATE_CANCELED after the events that say why.
   int Download(Plan* plan);
-  int DecodeDownload(const PlannedDownload& download);
+  // Decodes a download (from its file, or from data when it came into memory).
+  int DecodeDownload(const PlannedDownload& download, std::string_view data = {});
   // Installs the planned files as one journalled transaction.
   int Install(const Plan& plan);
 

@@ -24,6 +24,7 @@ class SessionTransferObserver : public TransferObserver {
   }
   bool OnBytes(size_t, uint64_t) override { return true; }
   bool OnStart(size_t) override { return true; }
+  void OnDone(size_t, HttpResult*) override {}
 
  protected:
   Session* session_;

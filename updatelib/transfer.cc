@@ -221,6 +221,7 @@ void FinishJob(Job* job, CURLcode code) {
     close(job->fd);
     job->fd = -1;
   }
+  job->observer->OnDone(job->index, result);
   curl_multi_remove_handle(Pool().multi(), job->easy);
   curl_easy_cleanup(job->easy);
   curl_slist_free_all(job->headers);

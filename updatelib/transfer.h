@@ -52,6 +52,8 @@ class TransferObserver {
   virtual bool OnBytes(size_t index, uint64_t bytes) = 0;
   // A request started (index).
   virtual bool OnStart(size_t index) = 0;
+  // A request ended (completed or failed); the observer may take the body.
+  virtual void OnDone(size_t index, HttpResult* result) = 0;
 };
 
 // Runs requests, at most settings.parallel at a time; results[i] answers requests[i].

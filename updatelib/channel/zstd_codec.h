@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace castanet {
 
@@ -30,6 +31,10 @@ CodecStatus CompressFile(const std::string& input, const std::string& output, in
 // the given SHA-256. The caller flushes outputs to disk (one SyncFileSystem for many).
 CodecStatus DecompressObject(const std::string& input, const std::string& output,
                              uint64_t expected_size, const std::string& expected_sha256);
+
+// The same for an object held in memory.
+CodecStatus DecompressObjectData(std::string_view data, const std::string& output,
+                                 uint64_t expected_size, const std::string& expected_sha256);
 
 // Makes a patch that turns old_file into new_file; empty *patch on failure.
 CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, int level,
