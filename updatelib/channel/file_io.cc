@@ -52,11 +52,15 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
   return true;
 }
 
-static bool WriteAll(int fd, const char* data, size_t size) {
+bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
     data += n;
     size -= n;
   }
@@ -68,6 +72,13 @@ std::string ParentPath(const std::string& path) {
   if (slash == std::string::npos) return "";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+void SyncFileSystem(const std::string& path) {
+  int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  close(fd);
 }
 
 void SyncDirectory(const std::string& path) {
@@ -112,6 +123,49 @@ bool MakeDirectories(const std::string& path, std::string* error) {
     return false;
   }
   return true;
+}
+
+}  // namespace castanet
+
+namespace castanet {
+
+bool CopyFileContents(const std::string& from, const std::string& to, std::string* error) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    *error = from + ": " + ErrnoText(errno);
+    return false;
+  }
+  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    int saved = errno;
+    *error = to + ": " + ErrnoText(saved);
+    close(in);
+    errno = saved;
+    return false;
+  }
+  char buffer[1 << 16];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    if (!WriteAll(out, buffer, n)) {
+      ok = false;
+      break;
+    }
+  }
+  int saved = errno;
+  close(in);
+  close(out);
+  if (!ok) {
+    *error = to + ": " + ErrnoText(saved);
+    unlink(to.c_str());
+    errno = saved;
+  }
+  return ok;
 }
 
 }  // namespace castanet

@@ -16,6 +16,14 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
 // the new contents are on disk before the rename makes them visible.
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error);
 
+// Writes all bytes, retrying after interruptions; false with errno set (ENOSPC when the
+// device took nothing).
+bool WriteAll(int fd, const char* data, size_t size);
+
+// Flushes everything written to the file system that holds path: one call makes many
+// new files durable before a rename commits them.
+void SyncFileSystem(const std::string& path);
+
 // Flushes a directory's entries (after renames into it).
 void SyncDirectory(const std::string& path);
 
@@ -27,5 +35,13 @@ std::string ParentPath(const std::string& path);
 
 // The text of errno, for messages.
 std::string ErrnoText(int error_number);
+
+}  // namespace castanet
+
+namespace castanet {
+
+// Copies a file (contents and nothing else). On failure errno
+// tells why (ENOSPC: disk full) and the copy is removed.
+bool CopyFileContents(const std::string& from, const std::string& to, std::string* error);
 
 }  // namespace castanet

@@ -7,6 +7,8 @@
 #include <zstd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <functional>
 #include <memory>
 
 #include "updatelib/channel/crypto.h"
@@ -45,21 +47,6 @@ CodecStatus Fail(CodecResult result, std::string message, int errno_value = 0) {
   return status;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= n;
-  }
-  return true;
-}
-
 ssize_t ReadSome(int fd, char* buffer, size_t size) {
   for (;;) {
     ssize_t n = read(fd, buffer, size);
@@ -69,7 +56,10 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
 }
 
 // Streams a zstd frame from input_fd to output through dctx, checking length and digest.
-CodecStatus DecodeStream(ZSTD_DCtx* dctx, int input_fd, const std::string& output,
+// read(buffer, size) gives the next input bytes: a count, 0 at the end, -1 on error.
+using Reader = std::function<ssize_t(char*, size_t)>;
+
+CodecStatus DecodeStream(ZSTD_DCtx* dctx, const Reader& read_input, const std::string& output,
                          uint64_t expected_size, const std::string& expected_sha256) {
   Fd out(open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (out.get() < 0) return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
@@ -79,7 +69,7 @@ CodecStatus DecodeStream(ZSTD_DCtx* dctx, int input_fd, const std::string& outpu
   uint64_t total = 0;
   size_t last_result = 1;
   for (;;) {
-    ssize_t n = ReadSome(input_fd, in_buffer.data(), in_buffer.size());
+    ssize_t n = read_input(in_buffer.data(), in_buffer.size());
     if (n < 0) return Fail(CodecResult::kReadError, ErrnoText(errno), errno);
     if (n == 0) break;
     ZSTD_inBuffer in = {in_buffer.data(), static_cast<size_t>(n), 0};
@@ -100,10 +90,11 @@ CodecStatus DecodeStream(ZSTD_DCtx* dctx, int input_fd, const std::string& outpu
   if (last_result != 0) return Fail(CodecResult::kBadContent, "object truncated");
   if (total != expected_size) return Fail(CodecResult::kBadContent, "object has the wrong length");
   if (hash.HexDigest() != expected_sha256) return Fail(CodecResult::kBadContent, "SHA-256 differs");
-  if (fsync(out.get()) != 0) {
-    return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
-  }
   return CodecStatus();
+}
+
+Reader FileReader(int fd) {
+  return [fd](char* buffer, size_t size) { return ReadSome(fd, buffer, size); };
 }
 
 int WindowLogFor(uint64_t size) {
@@ -156,7 +147,20 @@ CodecStatus DecompressObject(const std::string& input, const std::string& output
   if (in.get() < 0) return Fail(CodecResult::kReadError, input + ": " + ErrnoText(errno), errno);
   std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
   ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
-  return DecodeStream(dctx.get(), in.get(), output, expected_size, expected_sha256);
+  return DecodeStream(dctx.get(), FileReader(in.get()), output, expected_size, expected_sha256);
+}
+
+CodecStatus DecompressObjectData(std::string_view data, const std::string& output,
+                                 uint64_t expected_size, const std::string& expected_sha256) {
+  std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
+  ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
+  Reader from_memory = [&data](char* buffer, size_t size) {
+    size_t n = std::min(size, data.size());
+    std::memcpy(buffer, data.data(), n);
+    data.remove_prefix(n);
+    return static_cast<ssize_t>(n);
+  };
+  return DecodeStream(dctx.get(), from_memory, output, expected_size, expected_sha256);
 }
 
 CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, int level,
@@ -169,10 +173,15 @@ CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, 
   }
   std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> cctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, level);
+  // The window must reach from the end of the new contents back to the start of the
+  // old ones, which precede them as the prefix.
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_windowLog,
-                         WindowLogFor(std::max(old_contents.size(), new_contents.size())));
+                         WindowLogFor(old_contents.size() + new_contents.size()));
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_checksumFlag, 1);
+  // One worker thread, as the zstd command uses: its long-distance matcher then sees the
+  // whole input at once, which keeps patches small at high levels too.
+  ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_nbWorkers, 1);
   ZSTD_CCtx_refPrefix(cctx.get(), old_contents.data(), old_contents.size());
   patch->resize(ZSTD_compressBound(new_contents.size()));
   size_t size = ZSTD_compress2(cctx.get(), patch->data(), patch->size(), new_contents.data(),
@@ -200,7 +209,7 @@ CodecStatus ApplyPatch(const std::string& old_file, const std::string& old_sha25
   std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
   ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
   ZSTD_DCtx_refPrefix(dctx.get(), old_contents.data(), old_contents.size());
-  return DecodeStream(dctx.get(), in.get(), output, expected_size, expected_sha256);
+  return DecodeStream(dctx.get(), FileReader(in.get()), output, expected_size, expected_sha256);
 }
 
 }  // namespace castanet

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace castanet {
 
@@ -27,9 +28,13 @@ CodecStatus CompressFile(const std::string& input, const std::string& output, in
                          uint64_t* stored_size);
 
 // Decompresses an object into output, which must come out expected_size bytes long with
-// the given SHA-256. The output is flushed to disk before success is reported.
+// the given SHA-256. The caller flushes outputs to disk (one SyncFileSystem for many).
 CodecStatus DecompressObject(const std::string& input, const std::string& output,
                              uint64_t expected_size, const std::string& expected_sha256);
+
+// The same for an object held in memory.
+CodecStatus DecompressObjectData(std::string_view data, const std::string& output,
+                                 uint64_t expected_size, const std::string& expected_sha256);
 
 // Makes a patch that turns old_file into new_file; empty *patch on failure.
 CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, int level,

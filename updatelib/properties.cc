@@ -1,0 +1,62 @@
+// Reading and editing "properties.txt". Names compare without regard to case.
+#include "updatelib/properties.h"
+
+#include <strings.h>
+
+#include "updatelib/channel/file_io.h"
+#include "updatelib/channel/text_fields.h"
+
+namespace castanet {
+namespace {
+
+std::string Trim(std::string_view text) {
+  size_t start = text.find_first_not_of(" \t");
+  size_t end = text.find_last_not_of(" \t\r");
+  if (start == std::string_view::npos) return "";
+  return std::string(text.substr(start, end - start + 1));
+}
+
+bool LineHasName(std::string_view line, const std::string& name) {
+  size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return false;
+  std::string key = Trim(line.substr(0, equals));
+  return key.size() == name.size() && strncasecmp(key.c_str(), name.c_str(), key.size()) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> GetProperty(const std::string& file, const std::string& name) {
+  std::string text, error;
+  if (!ReadWholeFile(file, &text, &error, 1 << 20)) return std::nullopt;
+  std::optional<std::string> value;
+  ForEachLine(text, [&](std::string_view line) {
+    if (LineHasName(line, name)) {
+      value = Trim(line.substr(line.find('=') + 1));
+      return false;
+    }
+    return true;
+  });
+  return value;
+}
+
+bool RemoveProperty(const std::string& file, const std::string& name, std::string* error) {
+  std::string text;
+  if (!ReadWholeFile(file, &text, error, 1 << 20)) return true;  // no file: nothing to remove
+  std::string kept;
+  bool removed = false;
+  size_t position = 0;
+  while (position < text.size()) {
+    size_t end = text.find('\n', position);
+    size_t next = end == std::string::npos ? text.size() : end + 1;
+    std::string_view line(text.data() + position, next - position);
+    if (LineHasName(line, name)) {
+      removed = true;
+    } else {
+      kept.append(line);
+    }
+    position = next;
+  }
+  return !removed || WriteFileAtomically(file, kept, error);
+}
+
+}  // namespace castanet
