@@ -103,8 +103,14 @@ class ZomaUpInstallation : public ::testing::Test {
     envp.push_back(nullptr);
     argv.push_back(nullptr);
     pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, host_program.c_str(), nullptr, nullptr, argv.data(), envp.data()),
+    // The program runs in the prefix, so that nothing it writes by a relative path lands
+    // among the sources.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, prefix_.dir().c_str());
+    EXPECT_EQ(posix_spawn(&pid, host_program.c_str(), &actions, nullptr, argv.data(), envp.data()),
               0);
+    posix_spawn_file_actions_destroy(&actions);
     return pid;
   }
 
