@@ -94,12 +94,9 @@ TEST_F(ZomaUpUpdateTest, OrdinaryUpdateOfTheFourChannels) {
   EXPECT_EQ(log.back(), "Updating registry...");
   for (const std::string& line : log) EXPECT_EQ(line.find("Retrying"), std::string::npos) << line;
 
-  // Where the files land is not checked yet: the library does not map Windows paths
-  // onto the prefix's drives so far (updatelib/host_path.cc), and takes "C:\ZOMA\." as a
-  // host path relative to the current directory. Once it does:
-  //   EXPECT_EQ(ReadFile(root_ + "/Programs/readme.txt"), "programs");
-  //   EXPECT_EQ(ReadFile(root_ + "/GameInfo/games.txt"), "games");
-  //   EXPECT_EQ(ReadFile(prefix_.drive_c() + "/WINDOWS/SYSTEM32/zomasys.dll"), "system");
+  EXPECT_EQ(ReadFile(root_ + "/Programs/readme.txt"), "programs");
+  EXPECT_EQ(ReadFile(root_ + "/GameInfo/games.txt"), "games");
+  EXPECT_EQ(ReadFile(prefix_.drive_c() + "/WINDOWS/SYSTEM32/zomasys.dll"), "system");
   EXPECT_TRUE(AcceptLaunchCode(Client().at(0)));
 
   // The request log reached the server with the requests.
