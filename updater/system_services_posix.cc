@@ -3,6 +3,8 @@
 // Test hook: ZOMA_TEST_FREE_DISK_SPACE=<bytes> makes FreeDiskSpace() report that many
 // bytes (and "fail" makes the query fail), so that the disk-space question can be
 // driven end to end.
+#include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,7 +38,16 @@ class PosixSystemServices : public SystemServices {
     return platform::GetFileAttributes(path) != platform::kInvalidFileAttributes;
   }
   bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) override {
-    return platform::CopyFile(from, to, fail_if_exists);
+    if (!platform::CopyFile(from, to, fail_if_exists)) return false;
+    // A program copied here must stay runnable: Windows runs any ".exe", POSIX only a
+    // file with its execute bits (a downloaded update has none).
+    if (to.size() >= 4 && strcasecmp(to.c_str() + to.size() - 4, ".exe") == 0) {
+      std::string host = platform::ToHostPath(to);
+      struct stat st;
+      if (!host.empty() && stat(host.c_str(), &st) == 0)
+        chmod(host.c_str(), st.st_mode | ((st.st_mode & 0444) >> 2));
+    }
+    return true;
   }
   bool DeleteFile(const std::string& path) override { return platform::DeleteFile(path); }
   bool RemoveDirectory(const std::string& path) override { return platform::RemoveDirectory(path); }

@@ -131,5 +131,29 @@ TEST_F(ZomaUpUpdateTest, UnreachableServerIsRetriedUntilCancelAndYes) {
   EXPECT_FALSE(fs::exists(ClientMarker()));
 }
 
+// Disabled until a program the update library installs can be started: the library
+// installs Programs\ZomaUp.exe without execute bits, so the fix copy's start of it fails
+// (the chain itself, staging and the fix copy's update, works).
+TEST_F(ZomaUpUpdateTest, DISABLED_SelfUpdateThroughTheAlternateCopy) {
+  std::string fresh = ReadFile(ZOMAUP_PROGRAM) + "\nNEW-UPDATER\n";
+  PublishChannel("Zoma/Programs", {{"Programs/ZomaUp.exe", fresh}, {"Programs/readme.txt", "p"}});
+  PublishChannel("Zoma/GameInfo", {{"GameInfo/games.txt", "games"}});
+  PublishChannel("Zoma/Zoma", {{"Data/zoma.dat", "data"}});
+  PublishChannel("Zoma/WindowsSystem", {{"zomasys.dll", "system"}});
+
+  ASSERT_EQ(RunZomaUp(), 0);
+  ASSERT_TRUE(WaitForClient()) << ReadFile(root_ + "/update.log") << Transcript();
+  EXPECT_EQ(ReadFile(root_ + "/Programs/ZomaUp.exe"), fresh);
+  EXPECT_FALSE(fs::exists(root_ + "/Alternate"));
+  Lines log = Log();
+  // The ordinary run and the fix copy each update the first channel; the post-fix
+  // updater all four.
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/Programs..."), 3);
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/WindowsSystem..."), 1);
+  EXPECT_EQ(Count(log, kU + "CASTANET_UPDATE_INSTALL: Installing: Programs/ZomaUp.exe"), 1);
+  EXPECT_EQ(Count(log, "Updating registry..."), 2);
+  EXPECT_TRUE(AcceptLaunchCode(Client().at(0)));
+}
+
 }  // namespace
 }  // namespace zoma::testing
