@@ -1,0 +1,31 @@
+// Windows path texts: full-path folding, name checks and wildcard matching are string
+// work that must end in a result for any text. The input is a path, then (after a NUL
+// byte) a name to match the path against as a pattern.
+#include "fuzz/fuzz_input.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/testing/temp_prefix.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Relative paths are taken from the current directory, which lives in a prefix.
+  static auto* prefix = new platform::testing::TempPrefix();
+  (void)prefix;
+  std::vector<std::string> parts = fuzz::SplitAtNul(fuzz::AsText(data, size));
+  const std::string& path = parts[0];
+  const std::string name = parts.size() > 1 ? parts[1] : std::string();
+
+  platform::GetFullPathName(path);
+  char buffer[300];
+  char* file_part = nullptr;
+  for (std::uint32_t buffer_size : {0u, 1u, 4u, 300u}) {
+    std::uint32_t length = platform::GetFullPathName(path.c_str(), buffer_size, buffer, &file_part);
+    if (length != 0 && length < buffer_size) {
+      fuzz::Require(buffer[length] == '\0', "a full path is terminated where its length says");
+      fuzz::Require(file_part == nullptr || (file_part >= buffer && file_part <= buffer + length),
+                    "the file part lies inside the full path");
+    }
+  }
+  platform::IsValidLongName(path);
+  platform::MatchesWildcard(path, name);
+  return 0;
+}
