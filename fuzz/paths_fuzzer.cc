@@ -1,9 +1,12 @@
-// Windows path texts: full-path folding, name checks and wildcard matching are string
-// work that must end in a result for any text. The input is a path, then (after a NUL
-// byte) a name to match the path against as a pattern.
+// Windows path texts: full-path folding, name checks, short names, wildcard matching and
+// %VARIABLE% expansion are string work that must end in a result for any text. The
+// input is a path, then (after NUL bytes) names to match it against as a pattern and
+// to list as a directory with it.
 #include "fuzz/fuzz_input.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/short_names.h"
 #include "platform/testing/temp_prefix.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,5 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   platform::IsValidLongName(path);
   platform::MatchesWildcard(path, name);
+
+  platform::IsShortName(path);
+  std::vector<std::string> short_names = platform::GenerateShortNames(parts);
+  fuzz::Require(short_names.size() == parts.size(), "every name gets its short-name slot");
+
+  std::string expanded = platform::ExpandEnvironmentStrings(path);
+  std::uint32_t needed = platform::ExpandEnvironmentStrings(path.c_str(), buffer, sizeof buffer);
+  fuzz::Require(needed == expanded.size() + 1, "both forms of expansion agree on the size");
+  if (needed <= sizeof buffer) fuzz::Require(expanded == buffer, "both forms expand alike");
+  platform::WindowsPathListToHost(path);
+  platform::HostPathListToWindows(path);
   return 0;
 }

@@ -1,6 +1,6 @@
-// .reg text: parsing must end in a result or a line-numbered error, what the writer makes
-// of a parsed file must parse again, and importing into a throw-away registry must not
-// fail in any other way.
+// .reg text: parsing must end in a result or an error, what the writer makes of a parsed
+// file must parse again, and what was imported into a throw-away registry must export
+// in both forms as text that parses again.
 #include <memory>
 
 #include "fuzz/fuzz_input.h"
@@ -43,7 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RegFile undo;
   for (const RegFileKey& key : file.keys) {
     std::string top = TopKey(key.path);
-    if (!top.empty()) undo.keys.push_back({top, true, {}, 0});
+    if (top.empty()) continue;
+    for (auto format :
+         {platform::reg::RegFileFormat::kRegedit4, platform::reg::RegFileFormat::kVersion5}) {
+      std::string exported;
+      if (platform::reg::ExportRegText(top, format, &exported) == platform::kErrorSuccess) {
+        fuzz::Require(platform::reg::ParseRegFile(exported, &again, &error),
+                      "exported .reg text parses again");
+      }
+    }
+    undo.keys.push_back({top, true, {}, 0});
   }
   platform::reg::ApplyRegFile(undo, &error);
   return 0;

@@ -20,7 +20,9 @@ constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
 class Watchdog {
  public:
-  Watchdog() { std::thread([this] { Run(); }).detach(); }
+  Watchdog() {
+    std::thread([this] { Run(); }).detach();
+  }
 
   void Arm(script::Instance* instance) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -61,8 +63,17 @@ Watchdog& TheWatchdog() {
 
 }  // namespace
 
+// While runs until its condition turns false, Aliases until its generator gives an empty
+// name; Arguments is an Aliases loop whose generator never ends when its helper names
+// are shadowed (called from a flags argument, where Silent and SelfScoped are numbers).
+constexpr std::string_view kEndlessLoopNames[] = {"While", "Aliases", "Arguments"};
+
 bool WorthEvaluating(std::string_view script) {
-  return script.size() <= kMaxScriptBytes && script.find("While") == std::string_view::npos;
+  if (script.size() > kMaxScriptBytes) return false;
+  for (std::string_view name : kEndlessLoopNames) {
+    if (script.find(name) != std::string_view::npos) return false;
+  }
+  return true;
 }
 
 EvaluationWatchdog::EvaluationWatchdog(script::Instance* instance) { TheWatchdog().Arm(instance); }

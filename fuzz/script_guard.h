@@ -1,7 +1,7 @@
 // What keeps script fuzzing to crashes: scripts may legitimately loop for ever or grow
 // text without bound, so each evaluation runs under a watchdog that halts the instance
-// once it has run too long or allocated too much, and texts that name the endless loop
-// built-in are skipped.
+// once it has run too long or allocated too much, and texts that name a built-in that
+// may loop without end are skipped.
 #pragma once
 
 #include <string_view>
@@ -10,8 +10,8 @@
 
 namespace fuzz {
 
-// Inputs worth evaluating: short enough, and without "While" (whose condition may
-// never turn false; the bounded loops stay in).
+// Inputs worth evaluating: short enough, and naming none of the built-ins that may
+// loop without end (While, Aliases, Arguments; the counted loops stay in).
 bool WorthEvaluating(std::string_view script);
 
 // Halts `instance` from another thread once it has run for a second or the process
