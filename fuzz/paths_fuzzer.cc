@@ -11,8 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Relative paths are taken from the current directory, which lives in a prefix.
-  static auto* prefix = new platform::testing::TempPrefix();
-  (void)prefix;
+  static platform::testing::TempPrefix prefix;  // removed at exit
   std::vector<std::string> parts = fuzz::SplitAtNul(fuzz::AsText(data, size));
   const std::string& path = parts[0];
   const std::string name = parts.size() > 1 ? parts[1] : std::string();

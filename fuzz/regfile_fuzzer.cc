@@ -1,8 +1,6 @@
 // .reg text: parsing must end in a result or an error, what the writer makes of a parsed
 // file must parse again, and what was imported into a throw-away registry must export
 // in both forms as text that parses again.
-#include <memory>
-
 #include "fuzz/fuzz_input.h"
 #include "platform/regfile.h"
 #include "platform/testing/temp_prefix.h"
@@ -13,10 +11,10 @@ using platform::reg::RegFile;
 using platform::reg::RegFileError;
 using platform::reg::RegFileKey;
 
-// "ROOT\first" of a key path: removing it undoes an import below it.
+// "ROOT\first" of a key path (or the root alone): removing it undoes an import below it.
 std::string TopKey(const std::string& path) {
   std::size_t root_end = path.find('\\');
-  if (root_end == std::string::npos) return {};
+  if (root_end == std::string::npos) return path;
   return path.substr(0, path.find('\\', root_end + 1));
 }
 
@@ -24,8 +22,7 @@ std::string TopKey(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // One prefix for the whole run; every import is undone so inputs stay independent.
-  static auto* prefix = new platform::testing::TempPrefix();
-  (void)prefix;
+  static platform::testing::TempPrefix prefix;  // removed at exit
   std::string_view text = fuzz::AsText(data, size);
 
   RegFile file;
@@ -43,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RegFile undo;
   for (const RegFileKey& key : file.keys) {
     std::string top = TopKey(key.path);
-    if (top.empty()) continue;
     for (auto format :
          {platform::reg::RegFileFormat::kRegedit4, platform::reg::RegFileFormat::kVersion5}) {
       std::string exported;
