@@ -198,6 +198,9 @@ class Parser {
     } else if (!ParseQuoted(&text, &value.name)) {
       return Fail(number, "a value line must start with a quoted name or \"@\"");
     }
+    // Value names are C strings in the store: one holding a NUL would land on another.
+    if (value.name.find('\0') != std::string::npos)
+      return Fail(number, "a value name must not hold a NUL character");
     text = TrimLeft(text);
     if (text.empty() || text.front() != '=') return Fail(number, "\"=\" expected after the name");
     text = Trim(text.substr(1));

@@ -210,6 +210,29 @@ TEST(RegFileParseTest, MangledTextNeverBreaksTheReader) {
   check("\xFF\xFE\x52");
 }
 
+// Names reach the store as C strings: a NUL inside would cut them to another name (for
+// a key path, the root itself, so that "[-HKLM\<NUL>x]" reached the whole hive).
+TEST_F(RegFileTest, NulInsideAKeyPathOrValueNameIsRefused) {
+  ScopedKey keep;
+  ASSERT_EQ(CreateKey(kLocalMachine, "Software\\Keep", kKeyAllAccess, keep.out()), kErrorSuccess);
+  using namespace std::string_literals;
+  for (const std::string& text :
+       {"REGEDIT4\n\n[-HKEY_LOCAL_MACHINE\\\0x]\n"s, "REGEDIT4\n\n[HKLM\\Software\\A\0b]\n"s,
+        "REGEDIT4\n[HKLM\\Software\\A]\n\"a\0b\"=\"v\"\n"s}) {
+    RegFileError error;
+    EXPECT_EQ(ImportRegText(text, &error), kErrorInvalidParameter);
+    EXPECT_EQ(error.line, 3);
+  }
+  ScopedKey key;
+  EXPECT_EQ(OpenKey(kLocalMachine, "Software\\Keep", kKeyRead, key.out()), kErrorSuccess);
+  EXPECT_EQ(OpenKey(kLocalMachine, "Software\\A", kKeyRead, key.out()), kErrorFileNotFound);
+  std::string exported;
+  EXPECT_EQ(ExportRegText("HKLM\\Software\0x"s, RegFileFormat::kVersion5, &exported),
+            kErrorBadPathname);
+  KeyPath path;
+  EXPECT_FALSE(ParseKeyPath("HKLM\\a\0b"s, &path));
+}
+
 TEST_F(RegFileTest, ExportOfAMissingKeyOrBadPathFails) {
   std::string text;
   EXPECT_EQ(ExportRegText("HKLM\\Software\\Nothing", RegFileFormat::kVersion5, &text),

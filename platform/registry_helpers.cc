@@ -45,6 +45,9 @@ std::optional<std::string> ReadTyped(std::string_view key_path, std::string_view
 }  // namespace
 
 bool ParseKeyPath(std::string_view text, KeyPath* path) {
+  // Key names reach the store as C strings: a NUL would cut the path short, so that
+  // "HKLM\<NUL>x" named the whole hive.
+  if (text.find('\0') != std::string_view::npos) return false;
   size_t slash = text.find('\\');
   std::string_view root = text.substr(0, slash);
   std::string_view rest = slash == std::string_view::npos ? "" : text.substr(slash + 1);

@@ -3,6 +3,7 @@
 // services through which every library adds its built-ins.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -53,8 +54,9 @@ class Instance {
   }
 
   // Exit, or a nesting limit reached: every evaluation of the instance winds down.
-  bool halted() const { return halted_; }
-  void Halt() { halted_ = true; }
+  // Halt may come from another thread (a watchdog that limits run time).
+  bool halted() const { return halted_.load(std::memory_order_relaxed); }
+  void Halt() { halted_.store(true, std::memory_order_relaxed); }
   // Clears a halt before a new top-level evaluation.
   void Resume();
   bool nesting_limit_hit() const { return nesting_limit_hit_; }
@@ -76,7 +78,7 @@ class Instance {
   std::vector<std::vector<std::string_view>*> free_argument_lists_;
   int32_t exit_code_ = 0;
   bool exit_set_ = false;
-  bool halted_ = false;
+  std::atomic<bool> halted_{false};
   bool nesting_limit_hit_ = false;
   int nesting_ = 0;
   int max_nesting_;
