@@ -1,0 +1,19 @@
+// Registration functions of the built-in libraries, in one place so that the ordered
+// list in libraries.cc and tests can pick them.
+#pragma once
+
+#include "script/instance.h"
+
+namespace script {
+
+void RegisterControlFlowLibrary(Instance* instance);
+void RegisterStringLibrary(Instance* instance);
+void RegisterCoreLibrary(Instance* instance);
+
+// One entry of the ordered list of libraries a new instance registers.
+struct LibraryEntry {
+  const char* name;
+  void (*registration)(Instance* instance);
+};
+
+}  // namespace script

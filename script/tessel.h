@@ -1,0 +1,31 @@
+// Public entry points of the script language: create an interpreter instance with
+// every library registered, set variables, evaluate text, destroy the instance.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "script/instance.h"
+#include "script/text_buffer.h"
+
+namespace script {
+
+class Stream;
+
+// A new instance with the version constants, every built-in library and the token-set
+// built-ins registered; none when memory runs out.
+Instance* CreateInstance();
+// Runs and empties the registered cleanup functions, then frees the instance.
+void DestroyInstance(Instance* instance);
+// A library adds a function to run when an instance is destroyed (process-wide list).
+void RegisterCleanup(void (*cleanup)(Instance* instance));
+
+// Clears `out` and evaluates `text` into it with escapes kept. `parent` is the stream
+// the text stands in, none for a new evaluation (which also clears an earlier Exit or
+// nesting stop).
+void Evaluate(TextBuffer& out, std::string_view text, Instance* instance, Stream* parent = nullptr);
+// Evaluates `text` straight into a file as it runs: escapes removed unless `raw`.
+void EvaluateToFile(FILE* file, std::string_view text, Instance* instance, bool raw);
+
+}  // namespace script
