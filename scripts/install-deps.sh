@@ -13,6 +13,8 @@ packages=(
   nginx zstd gzip openssl curl python3 cabextract gcab attr
   # windowed tests
   xvfb x11-apps x11-utils imagemagick xdotool
+  # benchmarks (bench/run-script-bench.sh compares tessel with m4 and Tcl)
+  hyperfine m4 tcl
 )
 
 missing=()
