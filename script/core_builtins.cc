@@ -47,14 +47,20 @@ void SetBuiltin(Call& call) {
   }
   if (flags & kSetSelfScoped) {
     tree.Bind(name, MakeTextValue(tree, text, value_flags), true, scope);
-  } else if (flags & kSetCreate) {
+    return;
+  }
+  if (flags & kSetCreate) {
     tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
-  } else if (Binding* binding = tree.Find(name, scope, false);
-             binding && binding->value->refs == 1 && binding->value->is_variable()) {
+    return;
+  }
+  Binding* binding = tree.Find(name, scope, false);
+  if (binding == nullptr) {
+    tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
+  } else if (binding->value->refs == 1 && binding->value->is_variable()) {
     // The common case of overwriting a variable nobody is reading: reuse its record.
     ResetValueText(binding->value, text, value_flags);
   } else {
-    tree.Replace(name, MakeTextValue(tree, text, value_flags), scope);
+    SymbolTree::SetBindingValue(binding, MakeTextValue(tree, text, value_flags));
   }
 }
 

@@ -218,19 +218,17 @@ void CollectFromText(Stream& stream, const TokenSet& tokens, std::vector<std::st
   int depth = 1;
   const char* start = p;
   while (p < end) {
+    while (tokens.role[static_cast<uint8_t>(*p)] == kNotToken) {
+      if (++p == end) goto ran_out;
+    }
     switch (tokens.role[static_cast<uint8_t>(*p)]) {
       case kNotToken:
-        ++p;
         continue;
       case kCall:
-        // A name is passed over; any other character after the call character is taken
-        // with it, so escape pairs never count as tokens.
+        // The character after a call character is taken with it, so escape pairs never
+        // count as tokens; a name's other characters are never tokens anyway.
         if (++p == end) break;
-        if (IsIdentifierChar(static_cast<uint8_t>(*p))) {
-          while (p < end && IsIdentifierChar(static_cast<uint8_t>(*p))) ++p;
-        } else {
-          ++p;
-        }
+        ++p;
         continue;
       case kOpen:
         ++depth;
@@ -253,6 +251,7 @@ void CollectFromText(Stream& stream, const TokenSet& tokens, std::vector<std::st
         continue;
     }
   }
+ran_out:
   args.emplace_back(start, end - start);
   finish(end, true);
 }

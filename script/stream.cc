@@ -14,7 +14,7 @@ StreamStats& GlobalStreamStats() {
   return stats;
 }
 
-int Source::Get() {
+int Source::GetSlow() {
   if (pushed != 0) return static_cast<uint8_t>(pushback[--pushed]);
   switch (kind) {
     case kString:
@@ -289,6 +289,26 @@ int Stream::ReadUntilToken(const TokenSet& tokens, TextBuffer& out) {
   for (;;) {
     int c = Get();
     if (c < 0 || tokens.IsToken(c)) return c;
+    out.Append(static_cast<char>(c));
+  }
+}
+
+int Stream::CopyUntilAny(const char* set) {
+  for (;;) {
+    int c = Get();
+    if (c < 0 || std::strchr(set, c) != nullptr) return c;
+    sink_->Put(static_cast<char>(c));
+  }
+}
+
+int Stream::ReadWhile(TextBuffer& out, const char* set, bool member) {
+  for (;;) {
+    int c = Get();
+    if (c < 0) return c;
+    if ((c != 0 && std::strchr(set, c) != nullptr) != member) {
+      Unget(c);
+      return c;
+    }
     out.Append(static_cast<char>(c));
   }
 }

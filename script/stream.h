@@ -27,7 +27,11 @@ struct BlockMarker {
 struct Source {
   enum Kind : uint8_t { kString, kFile, kEscaping };
 
-  int Get();
+  int Get() {
+    if (pushed == 0 && kind == kString) return pos < end ? static_cast<uint8_t>(*pos++) : -1;
+    return GetSlow();
+  }
+  int GetSlow();
   void Unget(int c);
 
   int refs = 1;
@@ -84,6 +88,9 @@ class Stream {
   void AttachFileSource(FILE* file);
   // Reads through `other`, delivering every token character escaped.
   void AttachEscapingSource(Stream* other);
+  // Reads from the same source as `other`, push-back included, so that characters one
+  // stream pushes back are read next by the other (a call evaluated inside a Math
+  // expression leaves the expression where the call ended).
   void ShareSource(Stream* other);
 
   // Sinks.
@@ -115,6 +122,12 @@ class Stream {
   int ReadUntilToken(const TokenSet& tokens, TextBuffer& out);
   // Appends identifier characters to `out`; the first other character is pushed back.
   void ReadIdentifier(TextBuffer& out);
+  // Copies characters to the sink until one of `set` is read, which is consumed and
+  // returned; -1 at the end (the stream is then ended).
+  int CopyUntilAny(const char* set);
+  // Appends to `out` every character whose membership in `set` equals `member`; the
+  // character that stops it is pushed back and returned (-1 at the end).
+  int ReadWhile(TextBuffer& out, const char* set, bool member);
 
   Stream* parent() const { return parent_; }
   Instance* instance() const { return instance_; }

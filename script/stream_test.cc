@@ -81,6 +81,25 @@ TEST(Stream, EscapingSourceDeliversTokensEscaped) {
   EXPECT_EQ(out.view(), "a${b$}$$c$;");
 }
 
+TEST(Stream, ReadWhileAndCopyUntilAnyFollowTheirSets) {
+  Instance instance;
+  TextBuffer out;
+  Stream stream(&instance, nullptr);
+  stream.AttachString("  \tword, rest;end", "test");
+  stream.AttachBuffer(&out);
+  TextBuffer blanks;
+  EXPECT_EQ(stream.ReadWhile(blanks, " \t", true), 'w');
+  EXPECT_EQ(blanks.view(), "  \t");
+  TextBuffer word;
+  EXPECT_EQ(stream.ReadWhile(word, ",;", false), ',');
+  EXPECT_EQ(word.view(), "word");
+  EXPECT_EQ(stream.CopyUntilAny(";"), ';');  // the pushed-back comma is copied first
+  EXPECT_EQ(out.view(), ", rest");
+  EXPECT_EQ(stream.CopyUntilAny(";"), -1);
+  EXPECT_TRUE(stream.ended);
+  EXPECT_EQ(out.view(), ", restend");
+}
+
 TEST(Stream, CopyUntilAndReadUntilTokenStopAtTheirCharacters) {
   Instance instance;
   TextBuffer out;

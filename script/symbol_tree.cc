@@ -162,18 +162,6 @@ void SymbolTree::FreeNode(TrieNode* top) {
   }
 }
 
-size_t SymbolTree::CacheSlot(std::string_view name) {
-  // A few characters suffice: a collision only costs the walk down the trie.
-  const size_t n = name.size();
-  if (n == 0) return 0;
-  uint32_t hash = static_cast<uint32_t>(n);
-  hash = hash * 131 + static_cast<uint8_t>(name[0]);
-  hash = hash * 131 + static_cast<uint8_t>(name[n - 1]);
-  hash = hash * 131 + static_cast<uint8_t>(name[n / 2]);
-  hash = hash * 131 + static_cast<uint8_t>(name[n > 1 ? n - 2 : 0]);
-  return (hash ^ (hash >> 8)) & (kCacheSize - 1);
-}
-
 static bool SameName(const std::string& stored, std::string_view name) {
   if (stored.size() != name.size()) return false;
   for (size_t i = name.size(); i > 0; --i) {

@@ -160,7 +160,17 @@ class SymbolTree {
 
  private:
   static constexpr size_t kCacheSize = 256;
-  static size_t CacheSlot(std::string_view name);
+  // A few characters suffice: a collision only costs the walk down the trie.
+  static size_t CacheSlot(std::string_view name) {
+    const size_t n = name.size();
+    if (n == 0) return 0;
+    uint32_t hash = static_cast<uint32_t>(n);
+    hash = hash * 131 + static_cast<uint8_t>(name[0]);
+    hash = hash * 131 + static_cast<uint8_t>(name[n - 1]);
+    hash = hash * 131 + static_cast<uint8_t>(name[n / 2]);
+    hash = hash * 131 + static_cast<uint8_t>(name[n > 1 ? n - 2 : 0]);
+    return (hash ^ (hash >> 8)) & (kCacheSize - 1);
+  }
   Leaf* FindLeaf(std::string_view name) const;
   Leaf* WalkToLeaf(std::string_view name) const;
   Leaf* FindOrInsertLeaf(std::string_view name);

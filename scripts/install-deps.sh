@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config clang-format
+  # benchmarks (bench/run-script-bench.sh compares tessel with m4 and Tcl)
+  hyperfine m4 tcl
   # libraries
   zlib1g-dev libsqlite3-dev libssl-dev libzstd-dev libcurl4-openssl-dev libpcre2-dev
   libcli11-dev libfltk1.3-dev libgtest-dev libgmock-dev libbenchmark-dev
@@ -13,8 +15,6 @@ packages=(
   nginx zstd gzip openssl curl python3 cabextract gcab attr
   # windowed tests
   xvfb x11-apps x11-utils imagemagick xdotool
-  # benchmarks (bench/run-script-bench.sh compares tessel with m4 and Tcl)
-  hyperfine m4 tcl
 )
 
 missing=()

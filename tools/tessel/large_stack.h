@@ -1,5 +1,6 @@
-// Runs work on a thread with a large stack, so that deeply nested scripts reach the
-// interpreter's nesting limit long before the stack runs out.
+// Runs work where deeply nested scripts reach the interpreter's nesting limit long
+// before the stack runs out: on the calling thread when its stack is large enough,
+// else on a thread with a large stack.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +8,7 @@
 
 namespace tessel {
 
-// Runs `work` to completion on a thread whose stack holds `stack_bytes`; runs it on
-// the calling thread if no such thread can be made.
-void RunWithLargeStack(size_t stack_bytes, const std::function<void()>& work);
+// Runs `work` with at least `stack_bytes` of stack, passing it the bytes it may use.
+void RunWithLargeStack(size_t stack_bytes, const std::function<void(size_t usable)>& work);
 
 }  // namespace tessel

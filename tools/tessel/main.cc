@@ -13,9 +13,9 @@
 
 namespace {
 
-// Far more than the nesting limit needs even with sanitizer-sized frames; only the
-// pages actually used are ever touched.
-constexpr size_t kEvaluationStack = size_t{256} << 20;
+// Enough for the nesting limit even with sanitizer-sized frames: the usual 8 MiB
+// main-thread stack, or a thread with one when the stack limit is lower.
+constexpr size_t kEvaluationStack = size_t{8} << 20;
 
 bool ReadAll(FILE* file, std::string* text) {
   char chunk[65536];
@@ -116,9 +116,10 @@ int main(int argc, char** argv) {
   script::SetGlobalVariable(instance, "ArgCount", std::to_string(options.args.size()),
                             script::kOwnsCopy);
 
-  instance->set_stack_budget(kEvaluationStack - (kEvaluationStack >> 3));
-  tessel::RunWithLargeStack(kEvaluationStack,
-                            [&] { script::EvaluateToFile(stdout, script, instance, options.raw); });
+  tessel::RunWithLargeStack(kEvaluationStack, [&](size_t usable) {
+    instance->set_stack_budget(usable);
+    script::EvaluateToFile(stdout, script, instance, options.raw);
+  });
   std::fflush(stdout);
   if (instance->nesting_limit_hit()) {
     std::fprintf(stderr,
