@@ -100,15 +100,16 @@ class Wrapper {
     budget_ -= static_cast<long>(text.size());
   }
 
-  // A ".", "?" or "!" on the current output line; a "." right after another does not
-  // count.
+  // Whether the current output line holds a sentence end: its last ".", "?" or "!"
+  // decides, and a "." right after another "." does not count ("..." ends nothing).
   bool LineHasSentenceEnd() const {
+    bool sentence_end = false;
     for (size_t i = line_start_; i < out_.size(); ++i) {
       char c = out_[i];
-      if (c == '?' || c == '!') return true;
-      if (c == '.' && !(i > line_start_ && out_[i - 1] == '.')) return true;
+      if (c == '?' || c == '!') sentence_end = true;
+      if (c == '.') sentence_end = !(i > line_start_ && out_[i - 1] == '.');
     }
-    return false;
+    return sentence_end;
   }
 
   void PlaceWord(std::string_view word, std::string_view blanks, bool after_break) {
