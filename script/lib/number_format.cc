@@ -1,6 +1,7 @@
 // Number formatting and number words.
 #include "script/lib/number_format.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -89,7 +90,8 @@ void InsertThousandsSeparators(std::string& text) {
   size_t point = text.size();  // left end of the part already grouped
   while (point > 3) {
     point -= 3;
-    if (point == 1 && text[0] == '-') break;
+    // Padding and signs are not digits to group: a comma after them would be noise.
+    if (!std::isalnum(static_cast<unsigned char>(text[point - 1]))) break;
     text.insert(point, 1, ',');
   }
 }

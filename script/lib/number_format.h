@@ -15,8 +15,8 @@ namespace script {
 std::string FormatNumber(int32_t value, std::string_view format);
 
 // Inserts a comma before every group of three characters from the right while more
-// than three characters stand before the insertion point, never right after a leading
-// minus sign.
+// than three characters stand before the insertion point and the character before it
+// is a digit (never after a minus sign or padding).
 void InsertThousandsSeparators(std::string& text);
 
 // "one thousand twenty", with Embellish "one thousand, two hundred and ..."; ordinal
