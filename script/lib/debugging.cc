@@ -40,7 +40,7 @@ void DebugOnOffBuiltin(Call& call) {
 void ErrorBuiltin(Call& call) {
   std::FILE* err = StandardError();
   std::string_view text = call.Plain(1);
-  std::fwrite(text.data(), 1, text.size(), err);
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), err);
   std::fputs("\r\n", err);
   std::fflush(err);
 }

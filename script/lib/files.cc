@@ -59,7 +59,7 @@ void WriteVariablesToFileBuiltin(Call& call) {
     std::fputs("$SetVerbatim{", file);
     std::fwrite(name.data(), 1, name.size(), file);
     std::fputc(';', file);
-    std::fwrite(text.data(), 1, text.size(), file);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
     std::fputs("}\r\n", file);
   }
   std::fputc('}', file);
