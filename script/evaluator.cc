@@ -104,7 +104,7 @@ int Call::Scope(int i) {
 void Call::WriteInteger(int64_t value) {
   char digits[24];
   int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
-  out->Put(digits, static_cast<size_t>(n));
+  Write(std::string_view(digits, static_cast<size_t>(n)));
 }
 
 void Call::EvaluateIntoOutput(std::string_view text) { EvaluateInto(*out, text); }

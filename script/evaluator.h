@@ -47,7 +47,10 @@ class Call {
   // A scope argument as an absolute scope number; the current depth when absent.
   int Scope(int i);
 
-  void Write(std::string_view text) { out->Put(text); }
+  // Results written once evaluation was stopped (Exit, the nesting limit) are dropped.
+  void Write(std::string_view text) {
+    if (!instance->halted()) out->Put(text);
+  }
   void WriteInteger(int64_t value);
   // Evaluates `text` with the call's output as its output.
   void EvaluateIntoOutput(std::string_view text);

@@ -155,11 +155,10 @@ bool RevertFunction(Binding* binding) {
   return true;
 }
 
-const Value* UserFunctionBody(const Value* value, std::string_view* body) {
-  if (value->handler != RunUserFunction) return nullptr;
-  const UserFunction* function = static_cast<const UserFunction*>(value->data);
-  *body = function->body;
-  return value;
+bool UserFunctionBody(const Value* value, std::string_view* body) {
+  if (value->handler != RunUserFunction) return false;
+  *body = static_cast<const UserFunction*>(value->data)->body;
+  return true;
 }
 
 void BreakBuiltin(Call& call) { EndBlocksAndContinueWithValue(call, true); }

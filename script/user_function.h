@@ -18,8 +18,8 @@ void MakeFunctionOf(Instance* instance, Binding* binding, uint32_t flags);
 // Turns a user function binding back into a plain variable whose text is its body;
 // false when the binding holds no user function.
 bool RevertFunction(Binding* binding);
-// The body of a user function value, or none.
-const Value* UserFunctionBody(const Value* value, std::string_view* body);
+// Puts the body of a user function value in `body`; false for any other value.
+bool UserFunctionBody(const Value* value, std::string_view* body);
 
 // Handlers registered per block: the user data is the block's marker. With no marker
 // (Exit) every stream up to the outermost ends.
