@@ -42,6 +42,32 @@ void WriteFileBuiltin(Call& call) {
   EvaluateStream(stream);
 }
 
+// Whether `text` reads back as one whole argument of a standard-token call: braces
+// balanced, no separator outside them, no call character left to escape the close.
+bool ReadsBackWhole(std::string_view text) {
+  int depth = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    switch (text[i]) {
+      case '$':
+        if (++i == text.size()) return false;
+        if (IsIdentifierChar(static_cast<uint8_t>(text[i]))) {
+          while (i + 1 < text.size() && IsIdentifierChar(static_cast<uint8_t>(text[i + 1]))) ++i;
+        }
+        break;
+      case '{':
+        ++depth;
+        break;
+      case '}':
+        if (--depth == 0) return false;
+        break;
+      case ';':
+        if (depth == 1) return false;
+        break;
+    }
+  }
+  return depth == 1;
+}
+
 // The file is a script of SetVerbatim calls inside Silent, so reading it back restores
 // every variable exactly (escapes included) and writes nothing:
 //   $Silent{CRLF ($SetVerbatim{NAME;STORED TEXT}CRLF)* }
@@ -53,9 +79,11 @@ void WriteVariablesToFileBuiltin(Call& call) {
   for (int i = 2; i < call.argc; ++i) {
     std::string name(call.Name(i));
     Value* value = call.instance->tree().FindValue(name);
-    // Only plain variables can be restored; anything else would leave a broken file.
+    // Only plain variables whose text survives as one argument can be restored; anything
+    // else would break the file and lose every variable after it.
     if (name.empty() || value == nullptr || !value->is_variable()) continue;
     std::string_view text = value->text();
+    if (!ReadsBackWhole(text)) continue;
     std::fputs("$SetVerbatim{", file);
     std::fwrite(name.data(), 1, name.size(), file);
     std::fputc(';', file);

@@ -45,7 +45,7 @@ std::string Printf(const std::string& format, int32_t value) {
   if (n < 0) return std::string();
   std::string text(static_cast<size_t>(n) + 1, '\0');
   std::snprintf(text.data(), text.size(), format.c_str(), value);
-  text.pop_back();
+  text.resize(std::strlen(text.c_str()));  // "%c" of 0 ends the text, as in a C buffer
   return text;
 }
 

@@ -14,6 +14,7 @@ TEST(FormatNumber, IntegerConversions) {
   EXPECT_EQ(FormatNumber(-5, "+d"), "-5");
   EXPECT_EQ(FormatNumber(7, "-4d|"), "7   |");
   EXPECT_EQ(FormatNumber(65, "c"), "A");
+  EXPECT_EQ(FormatNumber(0, "c"), "");
   EXPECT_EQ(FormatNumber(-1, "u"), "4294967295");
 }
 
