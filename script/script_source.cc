@@ -46,19 +46,19 @@ bool ScriptText::FromData(Stream& stream, std::string_view data, bool cooked_onl
 
 bool ScriptText::FromFile(Stream& stream, const std::string& windows_path) {
   name_ = windows_path;
-  std::string data;
   if (windows_path == "-") {
-    // Read whole, like a file: the source must not close the process's standard input.
-    std::FILE* in = StandardInput();
-    if (!ReadWhole(in, &data)) return Fail(stream);
-    std::clearerr(in);
-  } else {
-    std::FILE* file = platform::OpenStdioFile(windows_path, "rb");
-    if (file == nullptr) return Fail(stream);
-    bool ok = ReadWhole(file, &data);
-    std::fclose(file);
-    if (!ok) return Fail(stream);
+    // Standard input is read as it comes, character by character, and never unwrapped.
+    std::FILE* in = StandardInputForSource();
+    if (in == nullptr) return Fail(stream);
+    stream.AttachFileSource(in);
+    return true;
   }
+  std::FILE* file = platform::OpenStdioFile(windows_path, "rb");
+  if (file == nullptr) return Fail(stream);
+  std::string data;
+  bool ok = ReadWhole(file, &data);
+  std::fclose(file);
+  if (!ok) return Fail(stream);
   std::string name = name_;
   return FromData(stream, data, false, name.c_str());
 }

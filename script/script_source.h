@@ -17,8 +17,9 @@ class ScriptText {
   // cannot be unwrapped (or plain data when `cooked_only`) leaves the stream failed:
   // an empty source, already ended.
   bool FromData(Stream& stream, std::string_view data, bool cooked_only, const char* name);
-  // Reads a whole file (a Windows path; "-" is the standard input) into the stream's
-  // source. A file that cannot be opened or read leaves the stream failed.
+  // Reads a whole file (a Windows path) into the stream's source; "-" makes standard
+  // input the source, read as it comes. A file that cannot be opened or read leaves the
+  // stream failed.
   bool FromFile(Stream& stream, const std::string& windows_path);
 
   bool failed() const { return failed_; }

@@ -21,6 +21,19 @@ std::FILE* StandardInput() {
   return Prepared(stdin, done);
 }
 
+std::FILE* StandardInputForSource() {
+  std::fflush(StandardInput());
+  int fd = dup(fileno(stdin));
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
 std::FILE* StandardOutput() {
   static bool done = false;
   return Prepared(stdout, done);
