@@ -462,16 +462,30 @@ void SingleLineBuiltin(Call& call) {
 
 void UnQuoteBuiltin(Call& call) { call.Write(Unquoted(call, 1)); }
 
-// Fills one side with `n` characters of the pad text (a blank when none is given),
-// evaluating the pad argument anew for every repetition.
+// Padding past this many characters is refused (the text stays unpadded): it could only
+// exhaust memory.
+constexpr int64_t kMaxPadding = int64_t{1} << 24;
+
+// Fills one side with `n` characters of the pad text (a blank when none is given). Pad
+// text with calls is evaluated anew for every repetition; other text is the same each
+// time and is taken once.
 std::string PadSide(Call& call, size_t n) {
   std::string side;
-  while (side.size() < n) {
-    std::string_view piece = call.Has(3) ? Unquoted(call, 3) : std::string_view(" ");
-    if (piece.empty()) piece = " ";  // an empty pad text would never fill the side
-    side += piece;
+  const bool has_calls = call.Raw(3).find(call.instance->tokens().call()) != std::string_view::npos;
+  std::string constant(call.Has(3) && !has_calls ? Unquoted(call, 3) : std::string_view(" "));
+  ScratchBuffer evaluated(call.instance);
+  ScratchBuffer unquoted(call.instance);
+  while (side.size() < n && !call.instance->halted()) {
+    std::string_view piece = constant;
+    if (has_calls) {
+      EvaluateToBuffer(call.instance, call.out, call.Raw(3), evaluated.get());
+      unquoted.get().Clear();
+      UnquoteText(evaluated.get().view(), call.instance->tokens(), unquoted.get());
+      piece = unquoted.get().view();
+    }
+    side += piece.empty() ? std::string_view(" ") : piece;  // empty text would never fill
   }
-  side.resize(n);
+  side.resize(n, ' ');
   return side;
 }
 
@@ -488,7 +502,7 @@ void PadBuiltin(Call& call) {
   } else if (UserData(call) == 1) {
     front = true;
   }
-  if (missing > 0) {
+  if (missing > 0 && missing <= kMaxPadding) {
     int64_t front_count = front && back ? missing / 2 : front ? missing : 0;
     int64_t back_count = back ? missing - front_count : 0;
     if (front_count > 0) text.insert(0, PadSide(call, static_cast<size_t>(front_count)));

@@ -2,6 +2,8 @@
 // width less its prefix and the visible part of the line end) that words use up.
 #include "script/lib/word_wrap.h"
 
+#include <algorithm>
+
 namespace script {
 namespace {
 
@@ -11,7 +13,9 @@ bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 class Wrapper {
  public:
   Wrapper(std::string_view text, const WordWrapOptions& options) : text_(text) {
-    width_ = options.width < 1 ? 72 : options.width;
+    // Wider than this only pads lines out to sizes no one can use.
+    constexpr int kMaxWidth = 1 << 20;
+    width_ = options.width < 1 ? 72 : std::min(options.width, kMaxWidth);
     prefix_ = options.prefix;
     first_prefix_ = options.first_prefix.empty() ? options.prefix : options.first_prefix;
     marker_ = options.marker;
