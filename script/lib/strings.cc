@@ -516,6 +516,7 @@ void RepeatBuiltin(Call& call) {
   const bool each_time = call.Flags(3, {{"EvalEachTime", 1}}) & 1;
   if (count <= 0) return;
   std::string_view text = each_time ? std::string_view() : call.Script(1);
+  if (!each_time && text.empty()) return;
   for (int32_t i = 0; i < count && !call.instance->halted() && !call.out->ended; ++i) {
     if (each_time) {
       call.EvaluateIntoOutput(call.Raw(1));
