@@ -292,7 +292,8 @@ void CompareBuiltin(Call& call) {
   }
   int32_t length;
   size_t limit = std::max(a.size(), b.size()) + 1;
-  if (NumberArgument(call, 3, &length)) limit = length < 0 ? 0 : static_cast<size_t>(length);
+  // A negative count reads as a huge one, as the C comparison takes it: whole texts.
+  if (NumberArgument(call, 3, &length) && length >= 0) limit = static_cast<size_t>(length);
   const int c = Compare(a, b, limit, CaseFlagArgument(call, 4));
   bool result = false;
   switch (form & 7) {
