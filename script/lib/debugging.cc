@@ -1,9 +1,9 @@
 // The debugging library: leveled debug output, messages on standard error, a counter,
 // code-and-output listings, argument listings and views of the symbol tree and the
 // stream statistics.
-#include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "script/evaluator.h"
 #include "script/libraries.h"
@@ -18,7 +18,7 @@ int32_t DebugLevel(Call& call) {
   return ParseInteger(value->text());
 }
 
-// Evaluates `text` into the output with DebugLevel changed by `change` in a scope.
+// Evaluates `text` into the output with DebugLevel bound to `level` in a scope of its own.
 void WithDebugLevel(Call& call, int32_t level, std::string_view text) {
   SymbolTree& tree = call.instance->tree();
   tree.PushScope();

@@ -4,7 +4,6 @@
 // repetition and word wrapping.
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 
 #include "script/evaluator.h"
