@@ -11,29 +11,31 @@ namespace {
 // Widths and precisions past this are refused: they only make huge texts.
 constexpr long kMaxFieldWidth = 1024;
 
-// True when `spec` (percent sign included) is one integer conversion, optionally with
+// True when `conversion` (percent sign included) is one integer conversion, optionally with
 // flags, width, precision and an h/l length (dropped, as the value is an int), followed
 // by text without a percent sign. The cleaned conversion goes to `out`.
-bool SafeIntegerFormat(std::string_view spec, std::string* out) {
+bool SafeIntegerFormat(std::string_view conversion, std::string* out) {
   size_t i = 1;
   out->assign("%");
-  while (i < spec.size() && std::strchr("-+ #0", spec[i]) && spec[i] != '\0') *out += spec[i++];
+  while (i < conversion.size() && std::strchr("-+ #0", conversion[i]) && conversion[i] != '\0')
+    *out += conversion[i++];
   for (int part = 0; part < 2; ++part) {
     if (part == 1) {
-      if (i >= spec.size() || spec[i] != '.') break;
-      *out += spec[i++];
+      if (i >= conversion.size() || conversion[i] != '.') break;
+      *out += conversion[i++];
     }
     long number = 0;
-    while (i < spec.size() && spec[i] >= '0' && spec[i] <= '9') {
-      number = number * 10 + (spec[i] - '0');
+    while (i < conversion.size() && conversion[i] >= '0' && conversion[i] <= '9') {
+      number = number * 10 + (conversion[i] - '0');
       if (number > kMaxFieldWidth) return false;
-      *out += spec[i++];
+      *out += conversion[i++];
     }
   }
-  while (i < spec.size() && (spec[i] == 'h' || spec[i] == 'l')) ++i;
-  if (i >= spec.size() || !std::strchr("diouxXc", spec[i]) || spec[i] == '\0') return false;
-  *out += spec[i++];
-  std::string_view rest = spec.substr(i);
+  while (i < conversion.size() && (conversion[i] == 'h' || conversion[i] == 'l')) ++i;
+  if (i >= conversion.size() || !std::strchr("diouxXc", conversion[i]) || conversion[i] == '\0')
+    return false;
+  *out += conversion[i++];
+  std::string_view rest = conversion.substr(i);
   if (rest.find('%') != std::string_view::npos) return false;
   *out += rest;
   return true;
@@ -97,16 +99,16 @@ void InsertThousandsSeparators(std::string& text) {
 }
 
 std::string FormatNumber(int32_t value, std::string_view format) {
-  std::string spec("%");
-  spec += format;
+  std::string conversion("%");
+  conversion += format;
   bool separators = false;
-  if (size_t comma = spec.find(','); comma != std::string::npos) {
+  if (size_t comma = conversion.find(','); comma != std::string::npos) {
     separators = true;
-    spec.erase(comma, 1);
+    conversion.erase(comma, 1);
   }
-  if (spec.size() == 1) spec += 'd';
+  if (conversion.size() == 1) conversion += 'd';
   std::string safe;
-  if (!SafeIntegerFormat(spec, &safe)) safe = "%d";
+  if (!SafeIntegerFormat(conversion, &safe)) safe = "%d";
   std::string text = Printf(safe, value);
   if (separators) InsertThousandsSeparators(text);
   return text;
