@@ -1,2 +1,2 @@
 dnl Replaces every "a" with "bb" in the 1 MiB text in TEXT.
-patsubst(include(TEXT), `a', `bb')dnl
+patsubst(include(TEXT), `a', `bb')

@@ -3,6 +3,6 @@ proc main {path} {
   set f [open $path]
   set text [read $f]
   close $f
-  puts -nonewline [string map {a bb} $text]
+  puts [string map {a bb} $text]
 }
 main [lindex $argv 0]
