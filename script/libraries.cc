@@ -20,12 +20,12 @@ constexpr char kVersion[] = "0.7.1.0";
 // The libraries every instance registers, in this order. Later libraries join the list
 // where their comment stands when they exist.
 const LibraryEntry kLibraries[] = {
-    // debugging
-    // file and directory
+    {"debugging", RegisterDebuggingLibrary},
+    {"file and directory", RegisterFileLibrary},
     {"control flow", RegisterControlFlowLibrary},
-    // number and arithmetic
+    {"number and arithmetic", RegisterNumberLibrary},
     {"string", RegisterStringLibrary},
-    // file-system and system
+    {"file-system and system", RegisterSystemLibrary},
     {"core", RegisterCoreLibrary},
     // extension loading, time and random numbers
     // HTTP

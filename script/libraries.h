@@ -6,8 +6,12 @@
 
 namespace script {
 
+void RegisterDebuggingLibrary(Instance* instance);
+void RegisterFileLibrary(Instance* instance);
 void RegisterControlFlowLibrary(Instance* instance);
+void RegisterNumberLibrary(Instance* instance);
 void RegisterStringLibrary(Instance* instance);
+void RegisterSystemLibrary(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.

@@ -47,6 +47,19 @@ expect exit_code 'a' 42 -- "$tessel" -e 'a$Exit{40+2}b'
 expect help_status '' 0 -- bash -c "\"$tessel\" --help >/dev/null"
 expect missing_file '' 1 -- "$tessel" /nonexistent/script.tsl
 expect double_dash 'file' 0 -- bash -c "cd \"\$(mktemp -d)\" && printf file >-x.tsl && \"$tessel\" -- -x.tsl"
+# --cook writes the wrapped form ("LCH!", version 1) that runs like the plain script.
+cook_dir=$(mktemp -d)
+trap 'rm -rf "$cook_dir"' EXIT
+printf '$S{x;cooked}[$x]' >"$cook_dir/plain.tsl"
+expect cook '' 0 -- "$tessel" --cook "$cook_dir/plain.tsl" "$cook_dir/cooked.tsl"
+expect cooked_magic 'LCH!0100' 0 -- bash -c "head -c 4 \"$cook_dir/cooked.tsl\"; od -An -tx1 -j4 -N2 \"$cook_dir/cooked.tsl\" | tr -d ' '"
+expect cooked_runs '[cooked]' 0 -- "$tessel" "$cook_dir/cooked.tsl"
+expect cook_missing '' 1 -- "$tessel" --cook "$cook_dir/missing.tsl" "$cook_dir/out.tsl"
+: >"$cook_dir/empty.tsl"
+expect cook_empty '' 1 -- "$tessel" --cook "$cook_dir/empty.tsl" "$cook_dir/out.tsl"
+expect cook_unwritable '' 1 -- "$tessel" --cook "$cook_dir/plain.tsl" "$cook_dir/no/dir/out.tsl"
+usage_error cook_without_output --cook "$cook_dir/plain.tsl"
+
 # Extension modules resolve the registration services against the program.
 if command -v nm >/dev/null; then
   expect exports 'tessel_register_builtin' 0 -- \

@@ -6,6 +6,9 @@
 #   NAME.args      optional: arguments for the script, one per line
 #   NAME.rc        optional: expected exit status (default 0)
 #   NAME.err       optional: text that standard error must contain
+#   NAME.in        optional: standard input
+# Scripts run in a scratch copy of the folder, so they may write files and read the
+# folder's other files as fixtures.
 set -u
 tessel=$1
 dir=$(cd "$2" && pwd)
@@ -27,8 +30,11 @@ for script in "$dir"/*.tsl; do
   [[ -f $name.args ]] && mapfile -t args <"$name.args"
   want_rc=0
   [[ -f $name.rc ]] && want_rc=$(<"$name.rc")
-  (cd "$dir" && timeout 60 "$tessel" "${options[@]}" "$script" "${args[@]}") \
-    >"$work/out" 2>"$work/err"
+  input=/dev/null
+  [[ -f $name.in ]] && input=$name.in
+  rm -rf "$work/run" && cp -r "$dir" "$work/run"
+  (cd "$work/run" && timeout 60 "$tessel" "${options[@]}" "${script##*/}" "${args[@]}") \
+    <"$input" >"$work/out" 2>"$work/err"
   rc=$?
   problem=
   if ! cmp -s "$work/out" "$expected"; then

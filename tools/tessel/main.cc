@@ -2,8 +2,11 @@
 // variables and the script's arguments, evaluates the script and writes the result.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "clientcfg/wrapped_data.h"
+#include "platform/paths.h"
 #include "script/tessel.h"
 #include "tools/tessel/large_stack.h"
 #include "tools/tessel/options.h"
@@ -21,8 +24,41 @@ bool ReadAll(FILE* file, std::string* text) {
   return !std::ferror(file);
 }
 
-// The script's text. Until the file library exists a script file is read here whole;
-// afterwards it runs as $ReadFile{FILE}, as the updater runs scripts.
+bool ReadHostFile(const std::string& path, std::string* data) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "tessel: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  bool ok = ReadAll(file, data);
+  std::fclose(file);
+  if (!ok) std::fprintf(stderr, "tessel: cannot read %s\n", path.c_str());
+  return ok;
+}
+
+// --cook: the script wrapped in the container cooked scripts use.
+int Cook(const tessel::Options& options) {
+  std::string script;
+  if (!ReadHostFile(options.text_or_path, &script)) return 1;
+  std::optional<std::string> cooked = clientcfg::WrapData(script, clientcfg::kCookedScriptMagic);
+  if (!cooked) {
+    std::fprintf(stderr, "tessel: cannot cook %s: %s\n", options.text_or_path.c_str(),
+                 script.empty() ? "the script is empty" : "it does not compress");
+    return 1;
+  }
+  FILE* out = std::fopen(options.cooked_path.c_str(), "wb");
+  bool ok = out && std::fwrite(cooked->data(), 1, cooked->size(), out) == cooked->size();
+  if (out && std::fclose(out) != 0) ok = false;
+  if (!ok) {
+    std::fprintf(stderr, "tessel: cannot write %s\n", options.cooked_path.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// The text to evaluate. A script file runs as $ReadFile{FILE}, as the updater runs
+// scripts, so that cooked scripts and CurrentScriptPath work; the file is read here
+// first only to report a missing or unusable file.
 bool LoadScript(const tessel::Options& options, std::string* text) {
   using Input = tessel::Options::Input;
   if (options.input == Input::kText) {
@@ -30,16 +66,22 @@ bool LoadScript(const tessel::Options& options, std::string* text) {
     return true;
   }
   if (options.input == Input::kStandardInput) return ReadAll(stdin, text);
-  FILE* file = std::fopen(options.text_or_path.c_str(), "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "tessel: cannot open %s: %s\n", options.text_or_path.c_str(),
-                 std::strerror(errno));
+  std::string data;
+  if (!ReadHostFile(options.text_or_path, &data)) return false;
+  if (data.compare(0, 4, clientcfg::kCookedScriptMagic) == 0 &&
+      !clientcfg::UnwrapData(data, clientcfg::kCookedScriptMagic)) {
+    std::fprintf(stderr, "tessel: %s is a cooked script that cannot be unwrapped\n",
+                 options.text_or_path.c_str());
+  }
+  std::string path = platform::ToWindowsPath(options.text_or_path);
+  if (path.empty()) {
+    std::fprintf(stderr, "tessel: %s has no Windows path\n", options.text_or_path.c_str());
     return false;
   }
-  bool ok = ReadAll(file, text);
-  std::fclose(file);
-  if (!ok) std::fprintf(stderr, "tessel: cannot read %s\n", options.text_or_path.c_str());
-  return ok;
+  script::TextBuffer quoted;
+  script::QuoteText(path, script::TokenSet(), quoted);
+  *text = "$ReadFile{" + std::string(quoted.view()) + "}";
+  return true;
 }
 
 }  // namespace
@@ -55,6 +97,7 @@ int main(int argc, char** argv) {
     std::fputs(tessel::UsageText(), stdout);
     return 0;
   }
+  if (options.input == tessel::Options::Input::kCook) return Cook(options);
   std::string script;
   if (!LoadScript(options, &script)) return 1;
 

@@ -36,6 +36,14 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
       if (!AddDefine(argv[i], options, error)) return false;
     } else if (arg.rfind("-D", 0) == 0) {
       if (!AddDefine(arg.substr(2), options, error)) return false;
+    } else if (arg == "--cook") {
+      if (i + 2 >= argc) {
+        *error = "--cook needs the script file and the file to write";
+        return false;
+      }
+      options->input = Options::Input::kCook;
+      options->text_or_path = argv[++i];
+      options->cooked_path = argv[++i];
     } else if (arg == "-e") {
       if (++i >= argc) {
         *error = "-e needs the script text";
@@ -70,16 +78,21 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
 
 const char* UsageText() {
   return "Usage: tessel [--raw] [-D NAME=VALUE]... (-e TEXT | FILE | -) [ARG...]\n"
+         "       tessel --cook FILE COOKED\n"
          "\n"
          "Runs a Tessel script in a fresh interpreter and writes its result to standard\n"
          "output.\n"
          "\n"
          "  -e TEXT          evaluate TEXT\n"
-         "  FILE             evaluate the script in FILE\n"
+         "  FILE             evaluate the script in FILE, as $ReadFile{FILE} does: a\n"
+         "                   cooked script runs like the plain text it was made from\n"
          "  -                evaluate the script read from standard input\n"
          "  -D NAME=VALUE    set the global variable NAME before the script runs; VALUE\n"
          "                   is script text, evaluated whenever $NAME is used\n"
          "  --raw            write the result as script text, escapes kept ($$ stays $$)\n"
+         "  --cook FILE COOKED\n"
+         "                   write the script in FILE to COOKED in the cooked form\n"
+         "                   (the \"LCH!\" wrapped container) and run nothing\n"
          "  -h, --help       show this help\n"
          "\n"
          "Arguments after the script are available as $Arg1, $Arg2, ... and their\n"

@@ -8,13 +8,14 @@
 namespace tessel {
 
 struct Options {
-  enum class Input { kNone, kText, kFile, kStandardInput };
+  enum class Input { kNone, kText, kFile, kStandardInput, kCook };
 
   bool help = false;
   bool raw = false;
   std::vector<std::pair<std::string, std::string>> defines;  // -D NAME=VALUE
   Input input = Input::kNone;
   std::string text_or_path;
+  std::string cooked_path;        // --cook: where the wrapped script goes
   std::vector<std::string> args;  // bound as Arg1, Arg2, ...
 };
 
