@@ -7,6 +7,8 @@
 #
 # Usage: scripts/demo.sh [DIRECTORY]   (default: a new directory under /tmp)
 # Exits non-zero when any step fails or the client does not accept its launch.
+# ZOMA_DEMO_BUILD_DIR names another build directory (default build/, built here unless
+# ZOMA_DEMO_SKIP_BUILD is set).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
@@ -25,8 +27,9 @@ if [ -z "${ZOMA_DEMO_SKIP_BUILD:-}" ]; then
   cmake --build --preset default -j "${ZOMA_DEMO_JOBS:-2}" \
     --target ZomaUp mrbupd zoma-client zomapublish zomareg
 fi
-bin="$repo/build/bin"
-library="$repo/build/lib/mrbupd.dll"
+build=${ZOMA_DEMO_BUILD_DIR:-$repo/build}
+bin="$build/bin"
+library="$build/lib/mrbupd.dll"
 for program in "$bin/ZomaUp.exe" "$bin/zoma-client" "$bin/zomapublish" "$bin/zomareg" "$library"; do
   [ -e "$program" ] || fail "missing $program (build it first)"
 done
@@ -155,6 +158,6 @@ The client accepted both launches; the second run updated the updater itself
   installation:  $root  (C:\\ZOMA)
   update log:    $root/update.log
   what the UI showed: $ZOMA_UI_LOG
-  registry:      ZOMA_PREFIX=$ZOMA_PREFIX build/bin/zomareg query 'HKLM\\Software\\Norvance\\Zoma' /s
+  registry:      ZOMA_PREFIX=$ZOMA_PREFIX $bin/zomareg query 'HKLM\\Software\\Norvance\\Zoma' /s
   channels:      $www   (the server was stopped)
 EOF
