@@ -2,8 +2,10 @@
 # The main job, end to end: builds the programs, creates a fresh prefix with a client
 # installation, publishes the example channels with a key made for the run, serves
 # them with nginx on loopback, and runs ZomaUp.exe through a full update, the
-# post-update script and the client launch; then a second run that updates the
-# updater itself (the chain through the Alternate directory).
+# post-update script and the client launch; a second run in which the post-update
+# script asks for "Needs=": a second pass, the replacement system files and the
+# "Restart Windows" question instead of the client; and a third that updates the
+# updater itself (the chain through the Alternate directory) and starts the client.
 #
 # Usage: scripts/demo.sh [DIRECTORY]   (default: a new directory under /tmp)
 # Exits non-zero when any step fails or the client does not accept its launch.
@@ -67,6 +69,9 @@ update='HKLM\Software\Norvance\Zoma\Update'
 reg "$main" /v "Root Directory" /d 'C:\ZOMA'
 reg "$main" /v "Current Version" /d "2.0"
 reg "$update" /v "Password" /d "demo-password"
+# Present on every Windows machine, but not in a fresh prefix: the logon entry is only
+# ever put into an existing key.
+reg 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 
 # The signing key: the public half is the installation's trusted key file. The
 # updater's Alternate copy reads the same file through CASTANET_KEYS.
@@ -119,7 +124,7 @@ done
 
 # Runs ZomaUp.exe like a player's shortcut would and waits for everything it starts
 # (the Alternate copy, the client): they all write to the same pipe.
-run_zomaup() { # transcript-file
+run_zomaup() { # transcript-file [client-expected]
   local seen=0
   [ -f "$ZOMA_UI_LOG" ] && seen=$(wc -l <"$ZOMA_UI_LOG")
   (cd "$ZOMA_PREFIX" && "$root/Programs/ZomaUp.exe" 'C:\launch.spi') 2>&1 | tee "$1"
@@ -130,6 +135,7 @@ run_zomaup() { # transcript-file
       awk -F'\t' '$1 == "status" && $2 != last { print "  progress: " $2; last = $2 }' >&2
   fi
   [ "$status" -eq 0 ] || fail "ZomaUp.exe ended with $status"
+  [ "${2:-yes}" = yes ] || return 0
   grep -q "LAUNCHCODE: valid - launch accepted" "$1" ||
     fail "the client did not report a valid launch (see $root/update.log)"
 }
@@ -139,12 +145,31 @@ run_zomaup "$demo/run1.txt"
 [ -f "$system32/zomasys.dll" ] || fail "the Windows system channel was not installed"
 [ -f "$root/GameInfo/post-update.txt" ] || fail "the post-update script did not run"
 
-say "Run 2: a new updater is published; ZomaUp updates itself through the Alternate copy"
+say "Run 2: the post-update script asks for \"Needs=\"; a replacement mfc42.dll waits in the system directory"
+printf 'old library\n' >"$system32/mfc42.dll"
+touch -d '2000-01-01' "$system32/mfc42.dll"
+printf 'mfc42.dll, the version the client needs\n' >"$demo/source/WindowsSystem/mfc42.dll.zoma"
+publish Zoma/WindowsSystem "$demo/source/WindowsSystem"
+printf 'Fonts\n' >"$root/GameInfo/needs.txt"
+# The question is answered No here: a Yes is recorded in the prefix, and the next start
+# of ZomaUp would apply what a restart of Windows does.
+ZOMA_UI=none ZOMA_UI_ANSWERS=IDNO run_zomaup "$demo/run2.txt" no
+grep -q "LAUNCHCODE" "$demo/run2.txt" && fail "the client was started after the second pass"
+grep -q "Zoma needs to restart the update" "$ZOMA_UI_LOG" || fail "no restart of the update"
+grep -q "messagebox.Restart Windows" "$ZOMA_UI_LOG" || fail "no Restart Windows question"
+cmp -s "$demo/source/WindowsSystem/mfc42.dll.zoma" "$system32/mfc42.dll" ||
+  fail "mfc42.dll was not replaced"
+[ ! -e "$system32/mfc42.dll.zoma" ] || fail "mfc42.dll.zoma was left behind"
+"$bin/zomareg" query 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce' /v "Logon To Zoma" \
+  >/dev/null || fail "no logon entry"
+echo "Two passes, mfc42.dll replaced, \"Restart Windows\" answered No, the client not started." >&2
+
+say "Run 3: a new updater is published; ZomaUp updates itself through the Alternate copy"
 cp "$bin/ZomaUp.exe" "$demo/source/Programs/Programs/ZomaUp.exe"
 printf '\nZomaUp build 2 (demo)\n' >>"$demo/source/Programs/Programs/ZomaUp.exe"
 chmod 755 "$demo/source/Programs/Programs/ZomaUp.exe"
 publish Zoma/Programs "$demo/source/Programs"
-run_zomaup "$demo/run2.txt"
+run_zomaup "$demo/run3.txt"
 cmp -s "$demo/source/Programs/Programs/ZomaUp.exe" "$root/Programs/ZomaUp.exe" ||
   fail "the updater was not replaced"
 [ ! -e "$root/Alternate" ] || fail "the Alternate directory was left behind"
@@ -152,8 +177,10 @@ chain=$(grep -c '=====| Updating Zoma/Programs' "$root/update.log" || true)
 
 say "Done"
 cat >&2 <<EOF
-The client accepted both launches; the second run updated the updater itself
-(Zoma/Programs was updated $chain times in all: by each run, and once more by the fix copy).
+The client accepted its launch in the first and the last run. The second ended in the
+"Restart Windows" question, as a "Needs=" setting asks; the third updated the updater
+itself (Zoma/Programs was updated $chain times in all: once in each pass, and once more
+by the fix copy).
 
   installation:  $root  (C:\\ZOMA)
   update log:    $root/update.log
