@@ -16,8 +16,8 @@ class ZomaUpPostUpdateTest : public ZomaUpInstallation {
  protected:
   // Every run of the script leaves its variables in ran.txt; with `needs` it also asks for
   // another pass.
-  void WriteScript(bool needs) {
-    std::ofstream script(root_ + "/Programs/ZOMA.UPD");
+  void WriteScript(bool needs, const std::string& directory = "Programs") {
+    std::ofstream script(root_ + "/" + directory + "/ZOMA.UPD");
     script << "$AppendFile{[$GameLocation][$Affiliation][$GameID];$GameLocation\\ran.txt}";
     if (needs)
       script << "$SetRegistryValue{HKLM\\Software\\Norvance\\Zoma\\Update\\Download "
@@ -104,6 +104,16 @@ TEST_F(ZomaUpPostUpdateTest, FixCopyRunsTheScriptButDoesNotRestart) {
   EXPECT_EQ(started[1], "/POSTFIX");
   EXPECT_EQ(started[2], "/NOMOTD");
   EXPECT_EQ(started[3], "C:\\rec.spi");
+}
+
+TEST_F(ZomaUpPostUpdateTest, ScriptPathWithTheLanguagesOwnCharacters) {
+  const std::string directory = "My;Progs{$x}";
+  fs::create_directories(root_ + "/" + directory);
+  reg::WriteString(kMain, "Programs Directory", "C:\\ZOMA\\" + directory);
+  WriteScript(false, directory);
+  ASSERT_EQ(RunZomaUp(), 0);
+  ASSERT_TRUE(WaitForClient()) << Transcript();
+  EXPECT_EQ(ScriptRuns(), "[C:\\ZOMA][AFF01][]");
 }
 
 TEST_F(ZomaUpPostUpdateTest, LaunchTargetUnderAlternateFindsItFirstOnPath) {
