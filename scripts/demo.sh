@@ -100,18 +100,31 @@ s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1])))' "$1" 2>/dev/null
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
+printf 'ZomaClient:{PLAIN}demo-password\n' >"$state/htpasswd"
+nginx_pid=
+trap '[ -z "$nginx_pid" ] || { kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null; } || true' EXIT
+start_server() { # port; true once nginx answers there
+  sed -e "s|@STATE@|$state|g" -e "s|@ROOT@|$www|g" -e "s|@PORT@|$1|g" \
+    docs/update-server.nginx.conf >"$state/nginx.conf"
+  nginx -p "$state" -c "$state/nginx.conf" -e "$state/error.log" -g 'daemon off;' &
+  nginx_pid=$!
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$1/" && return 0
+    kill -0 "$nginx_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$nginx_pid" 2>/dev/null || true
+  wait "$nginx_pid" 2>/dev/null || true
+  nginx_pid=
+  return 1
+}
+# 3500 when it is free; otherwise (or when another program takes it first) a free one.
 port=3500
 port_is_free "$port" || port=$(free_port)
-printf 'ZomaClient:{PLAIN}demo-password\n' >"$state/htpasswd"
-sed -e "s|@STATE@|$state|g" -e "s|@ROOT@|$www|g" -e "s|@PORT@|$port|g" \
-  docs/update-server.nginx.conf >"$state/nginx.conf"
-nginx -p "$state" -c "$state/nginx.conf" -e "$state/error.log" -g 'daemon off;' &
-nginx_pid=$!
-trap 'kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
-  kill -0 "$nginx_pid" 2>/dev/null || fail "nginx did not start (see $state/error.log)"
-  sleep 0.1
+for attempt in 1 2 3; do
+  start_server "$port" && break
+  [ "$attempt" -lt 3 ] || fail "nginx did not start (see $state/error.log)"
+  port=$(free_port)
 done
 say "Update server: nginx on http://127.0.0.1:$port/ serving $www"
 for region in default europe japan; do
