@@ -77,8 +77,10 @@ TEST_F(ZomaUpPostUpdateTest, NeedsRestartTheUpdateOnceThenAskToRestartWindows) {
     EXPECT_FALSE(fs::exists(System32() + "/mfc42.dll.zoma"));
     EXPECT_EQ(ReadFile(System32() + "/MSVCRT.DLL"), "new runtime");
     EXPECT_EQ(ReadFile(System32() + "/notes.zoma.txt"), "kept");
-    // Only Yes asks Windows to restart (recorded, never done).
-    EXPECT_EQ(fs::exists(prefix_.dir() + "/restart-pending"), std::string(answer) == "IDYES");
+    // Only Yes hides the window and asks Windows to restart (recorded, never done).
+    const bool yes = std::string(answer) == "IDYES";
+    EXPECT_EQ(transcript.find("window\thide") != std::string::npos, yes);
+    EXPECT_EQ(fs::exists(prefix_.dir() + "/restart-pending"), yes);
     fs::remove(prefix_.dir() + "/restart-pending");
   }
 }
