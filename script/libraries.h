@@ -12,6 +12,8 @@ void RegisterControlFlowLibrary(Instance* instance);
 void RegisterNumberLibrary(Instance* instance);
 void RegisterStringLibrary(Instance* instance);
 void RegisterSystemLibrary(Instance* instance);
+// The registry rows of the system library (lib/registry.cc).
+void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.

@@ -1,7 +1,17 @@
-// The post-update actions available so far.
+// What follows a successful update pass: the post-update script, the Windows-restart
+// step after a second pass, and the start of the launch target.
 #include "updater/post_update.h"
 
+#include <strings.h>
+
+#include <string>
+#include <vector>
+
 #include "clientcfg/path_list.h"
+#include "platform/boot.h"
+#include "platform/files.h"
+#include "platform/setup_install.h"
+#include "script/tessel.h"
 #include "updater/launch_code.h"
 #include "updater/update_settings.h"
 
@@ -10,16 +20,51 @@ namespace {
 
 namespace ui = platform::ui;
 
-class PendingPostUpdateActions : public PostUpdateActions {
- public:
-  explicit PendingPostUpdateActions(SystemServices& system) : system_(system) {}
+constexpr const char* kReplacementSuffix = ".zoma";
 
-  void RunPostUpdateScript(const std::string&, const std::string&) override {
-    // Hook: the script language runs "ZOMA.UPD" here.
+// The path as one literal argument of a script call: the characters that would end the
+// argument or start a call are escaped.
+std::string ScriptLiteral(const std::string& text) {
+  std::string literal;
+  for (char c : text) {
+    if (c == '$' || c == '{' || c == '}' || c == ';') literal += '$';
+    literal += c;
+  }
+  return literal;
+}
+
+class DefaultPostUpdateActions : public PostUpdateActions {
+ public:
+  explicit DefaultPostUpdateActions(SystemServices& system) : system_(system) {}
+
+  void RunPostUpdateScript(const std::string& root, const std::string& affiliation) override {
+    const std::string script_path = ProgramsFilePath("ZOMA.UPD");
+    if (script_path.empty() || !system_.Exists(script_path)) return;
+    script::Instance* instance = script::CreateInstance();
+    if (!instance) return;
+    constexpr std::uint32_t kCopied = 3;
+    script::SetVariable(instance, "GameID", "", kCopied);
+    script::SetVariable(instance, "GameLocation", root, kCopied);
+    script::SetVariable(instance, "Affiliation", affiliation, kCopied);
+    {
+      // The script's output is not used; it only has to be released.
+      script::TextBuffer output;
+      script::Evaluate(output, "$ReadFile{" + ScriptLiteral(script_path) + "}", instance);
+    }
+    script::DestroyInstance(instance);
   }
 
-  void RestartWindows(ProgressDialog&) override {
-    // Hook: the replacement system files and the restart question come here.
+  void RestartWindows(ProgressDialog& dialog) override {
+    InstallReplacementSystemFiles();
+    const int answer =
+        ui::MessageBox(nullptr,
+                       "You will need to restart Windows before you can play on Zoma.\n\n"
+                       "Would you like to restart Windows now?",
+                       "Restart Windows", ui::kMbYesNo | ui::kMbIconStop | ui::kMbSetForeground);
+    if (answer == ui::kIdYes) {
+      dialog.Hide();
+      platform::ExitWindowsEx(platform::kEwxReboot, 0);
+    }
     system_.ExitProcess(0);
   }
 
@@ -43,6 +88,38 @@ class PendingPostUpdateActions : public PostUpdateActions {
   }
 
  private:
+  // "x.dll.zoma" in the system directory replaces "x.dll"; a file in use is replaced
+  // at the restart. Failures are not reported: the restart question comes anyway.
+  void InstallReplacementSystemFiles() {
+    const std::string directory = system_.SystemDirectory();
+    const std::size_t suffix_length = std::char_traits<char>::length(kReplacementSuffix);
+    std::vector<std::string> names;
+    platform::FindData found;
+    platform::FindHandle search =
+        platform::FindFirstFile(directory + "\\*" + kReplacementSuffix, &found);
+    for (bool more = search.valid(); more; more = platform::FindNextFile(search, &found)) {
+      if (found.attributes & platform::kFileAttributeDirectory) continue;
+      // The search also matches short names; only a long name ending in ".zoma" counts.
+      if (found.name.size() <= suffix_length ||
+          strcasecmp(found.name.c_str() + found.name.size() - suffix_length, kReplacementSuffix) !=
+              0)
+        continue;
+      names.push_back(found.name);
+    }
+    platform::FindClose(search);
+    // Installed after the search: each install deletes its source from the directory.
+    for (const std::string& name : names) {
+      const std::string target = name.substr(0, name.size() - suffix_length);
+      bool in_use = false;
+      platform::SetupInstallFileEx(directory + "\\" + name, directory + "\\" + target,
+                                   platform::kSpCopyDeleteSource | platform::kSpCopyNewerOrSame |
+                                       platform::kSpCopySourceAbsolute |
+                                       platform::kSpCopyForceInUse | platform::kSpCopyNoSkip |
+                                       platform::kSpCopyForceNewer,
+                                   &in_use);
+    }
+  }
+
   SystemServices& system_;
 };
 
@@ -53,7 +130,7 @@ void SetLaunchCode(SystemServices& system) {
 }
 
 std::unique_ptr<PostUpdateActions> CreatePostUpdateActions(SystemServices& system) {
-  return std::make_unique<PendingPostUpdateActions>(system);
+  return std::make_unique<DefaultPostUpdateActions>(system);
 }
 
 }  // namespace zoma

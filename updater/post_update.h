@@ -1,7 +1,6 @@
 // What follows a successful update pass: the post-update script, the Windows-restart
 // step after a second pass, and the start of the launch target. The application calls
-// these through one interface so that the script language and the restart step can be
-// put in without touching the start-up sequence.
+// these through one interface so that tests can drive the start-up sequence without them.
 #pragma once
 
 #include <memory>
@@ -27,9 +26,8 @@ class PostUpdateActions {
 /// LAUNCHCODE for the current time, set in this process's environment for the child.
 void SetLaunchCode(SystemServices& system);
 
-/// The actions available so far: the launch target is started as it will be; the
-/// script and the replacement of system files are not run yet (the hook for them is
-/// this class), and the restart step ends the process as it will.
+/// The real actions: the script language, the platform's setup file install and
+/// restart request, and the process start.
 std::unique_ptr<PostUpdateActions> CreatePostUpdateActions(SystemServices& system);
 
 }  // namespace zoma

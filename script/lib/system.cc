@@ -1,5 +1,5 @@
 // The system library: the file-system built-ins and the system services. For now it
-// holds DeleteFile, which the status file needs.
+// holds DeleteFile, which the status file needs, and the registry built-ins.
 #include <string>
 
 #include "platform/files.h"
@@ -34,6 +34,9 @@ const BuiltinRow kSystemBuiltins[] = {
 
 }  // namespace
 
-void RegisterSystemLibrary(Instance* instance) { RegisterTable(instance, kSystemBuiltins); }
+void RegisterSystemLibrary(Instance* instance) {
+  RegisterTable(instance, kSystemBuiltins);
+  RegisterRegistryBuiltins(instance);
+}
 
 }  // namespace script
