@@ -15,6 +15,9 @@ namespace {
 
 namespace ui = platform::ui;
 
+// The update library's trusted signing keys, kept beside it.
+constexpr const char* kTrustedKeysFile = "mrbupd.keys";
+
 std::string DirectoryOf(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -137,6 +140,7 @@ void Application::BuildCommandLine() {
 void Application::RemoveAlternateCopies() {
   system_.DeleteFile(AlternateDirectory() + "\\ZomaUp.exe");
   system_.DeleteFile(AlternateDirectory() + "\\mrbupd.dll");
+  system_.DeleteFile(AlternateDirectory() + "\\" + kTrustedKeysFile);
   system_.DeleteFile(root_ + "\\ZOMAUP.EXE");
   system_.DeleteFile(root_ + "\\MRBUPD.DLL");
   system_.RemoveDirectory(AlternateDirectory());
@@ -203,7 +207,15 @@ void Application::ChainThroughAlternate(const std::string& target_directory) {
                    AlternateDirectory() + "\\ZomaUp.exe", true);
   system_.CopyFile(target_directory + "\\Programs\\MRBUPD.DLL",
                    AlternateDirectory() + "\\mrbupd.dll", true);
+  CopyTrustedKeys(target_directory + "\\Programs");
   StartAlternate();
+}
+
+// The update library trusts the keys in the file beside it; a copy of the library
+// without them would accept unsigned channels, so the keys travel with it.
+void Application::CopyTrustedKeys(const std::string& programs_directory) {
+  system_.CopyFile(programs_directory + "\\" + kTrustedKeysFile,
+                   AlternateDirectory() + "\\" + kTrustedKeysFile, false);
 }
 
 void Application::ChainAsFixStub() {
@@ -211,6 +223,7 @@ void Application::ChainAsFixStub() {
   system_.CopyFile(root_ + "\\System\\VLFIX.EXE", AlternateDirectory() + "\\ZomaUp.exe", false);
   system_.CopyFile(root_ + "\\System\\MRBUPD.DLL", AlternateDirectory() + "\\mrbupd.dll", false);
   system_.CopyFile(root_ + "\\Programs\\MRBUPD.DLL", AlternateDirectory() + "\\mrbupd.dll", true);
+  CopyTrustedKeys(root_ + "\\Programs");
   StartAlternate();
 }
 

@@ -36,6 +36,7 @@ class Application {
   /// Update thread: the session is about to replace one of the updater's files.
   void ChainThroughAlternate(const std::string& target_directory);
   void ChainAsFixStub();
+  void CopyTrustedKeys(const std::string& programs_directory);
   /// Starts the alternate command line and ends the process; returns when it failed.
   void StartAlternate();
   void ShowUnexpectedFailure();
