@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 
+// A fresh registry holds the roots and the keys every Windows installation has, so
+// that callers which only open them (the RunOnce entry, delayed renames) find them.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS keys(
   id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -36,7 +38,16 @@ INSERT OR IGNORE INTO keys(id, parent, name, folded) VALUES
   (5, 0, CAST('HKEY_PERFORMANCE_DATA' AS BLOB), CAST('HKEY_PERFORMANCE_DATA' AS BLOB)),
   (6, 0, CAST('HKEY_DYN_DATA' AS BLOB), CAST('HKEY_DYN_DATA' AS BLOB)),
   (7, 1, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB)),
-  (8, 7, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB));
+  (8, 7, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB)),
+  (9, 7, CAST('Microsoft' AS BLOB), CAST('MICROSOFT' AS BLOB)),
+  (10, 9, CAST('Windows' AS BLOB), CAST('WINDOWS' AS BLOB)),
+  (11, 10, CAST('CurrentVersion' AS BLOB), CAST('CURRENTVERSION' AS BLOB)),
+  (12, 11, CAST('Run' AS BLOB), CAST('RUN' AS BLOB)),
+  (13, 11, CAST('RunOnce' AS BLOB), CAST('RUNONCE' AS BLOB)),
+  (14, 1, CAST('System' AS BLOB), CAST('SYSTEM' AS BLOB)),
+  (15, 14, CAST('CurrentControlSet' AS BLOB), CAST('CURRENTCONTROLSET' AS BLOB)),
+  (16, 15, CAST('Control' AS BLOB), CAST('CONTROL' AS BLOB)),
+  (17, 16, CAST('Session Manager' AS BLOB), CAST('SESSION MANAGER' AS BLOB));
 PRAGMA user_version = 1;
 )sql";
 

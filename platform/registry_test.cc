@@ -69,7 +69,8 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirSpelling) {
       kErrorSuccess);
   EXPECT_FALSE(created);
   ScopedKey software(Create("software"));
-  EXPECT_EQ(SubkeyNames(software.get()), std::vector<std::string>({"Classes", "Norvance"}));
+  EXPECT_EQ(SubkeyNames(software.get()),
+            std::vector<std::string>({"Classes", "Microsoft", "Norvance"}));
 
   SetString(zoma.get(), "Root Directory", "C:\\Zoma");
   SetString(again.get(), "ROOT DIRECTORY", "C:\\Other");
@@ -330,6 +331,16 @@ TEST(RegistryStoreTest, CorruptDatabaseGivesAClearCode) {
   EXPECT_EQ(OpenKey(kLocalMachine, "Software", kKeyRead, key.out()), kErrorRegistryCorrupt);
   EXPECT_EQ(WriteString("HKLM\\Software\\X", "v", "x"), kErrorRegistryCorrupt);
   EXPECT_EQ(ReadString("HKLM\\Software\\X", "v"), std::nullopt);
+}
+
+TEST(RegistryFreshTest, HasTheKeysEveryInstallationHas) {
+  testing::TempPrefix prefix;
+  for (const char* path : {"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                           "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                           "System\\CurrentControlSet\\Control\\Session Manager"}) {
+    ScopedKey key;
+    EXPECT_EQ(OpenKey(kLocalMachine, path, kKeyRead, key.out()), kErrorSuccess) << path;
+  }
 }
 
 }  // namespace
