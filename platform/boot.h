@@ -5,9 +5,9 @@
 //      path, "dest=src" moves src over dest), after which the file becomes WININIT.BAK;
 //   2. PendingFileRenameOperations (delayed_move.h), in order, then the value is deleted;
 //   3. every value of HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce: the value
-//      is deleted (after the command when its name begins with "!"), then its command runs ("start X" opens X with the shell: a program is
-//      run, anything else is recorded in prefix/shell-open.log, since this machine has no
-//      shell to hand it to);
+//      is deleted (after the command when its name begins with "!"), then its command runs ("start
+//      X" opens X with the shell: a program is run, anything else is recorded in
+//      prefix/shell-open.log, since this machine has no shell to hand it to);
 // and finally restart-pending is removed. Every step consumes what it applied, so a
 // second run does nothing; concurrent runs are serialised.
 #pragma once

@@ -20,8 +20,8 @@ TEST(Clock, TickMovesForwardAcrossASleep) {
 TEST(Clock, FileTimeEpochsAndSystemTimes) {
   EXPECT_EQ(FileTimeToUint64(FileTimeFromUnixTime(0)), 116444736000000000ull);
   EXPECT_EQ(FileTimeToUnixTime(FileTimeFromUnixTime(1'234'567'890)), 1'234'567'890);
-  timespec spec{1, 123456789};
-  timespec back = FileTimeToTimespec(FileTimeFromTimespec(spec));
+  timespec stamp{1, 123456789};
+  timespec back = FileTimeToTimespec(FileTimeFromTimespec(stamp));
   EXPECT_EQ(back.tv_sec, 1);
   EXPECT_EQ(back.tv_nsec, 123456700);  // 100 ns resolution
 

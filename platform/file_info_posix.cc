@@ -21,8 +21,8 @@ constexpr std::uint32_t kNormal = 0x80;
 bool XattrUnsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
 
 FileTime FromStatx(const statx_timestamp& time) {
-  timespec spec{static_cast<time_t>(time.tv_sec), static_cast<long>(time.tv_nsec)};
-  return FileTimeFromTimespec(spec);
+  timespec stamp{static_cast<time_t>(time.tv_sec), static_cast<long>(time.tv_nsec)};
+  return FileTimeFromTimespec(stamp);
 }
 
 // Parses the "0x<hex>" text form; the binary forms of newer Samba versions are not read.

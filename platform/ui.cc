@@ -61,9 +61,9 @@ struct PressRule {
 
 std::vector<PressRule> ParsePressRules() {
   std::vector<PressRule> rules;
-  const char* spec = std::getenv("ZOMA_UI_PRESS");
-  if (!spec) return rules;
-  std::string text = spec;
+  const char* setting = std::getenv("ZOMA_UI_PRESS");
+  if (!setting) return rules;
+  std::string text = setting;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('|', start);
