@@ -12,31 +12,7 @@
 namespace script {
 namespace {
 
-enum Operator {
-  kColon = 1,
-  kQuestion = 2,
-  kLogicalOr = 3,
-  kLogicalXor = 4,
-  kLogicalAnd = 5,
-  kBitOr = 6,
-  kBitXor = 7,
-  kBitAnd = 8,
-  kNotEqual = 9,
-  kEqual = 10,
-  kGreaterEqual = 11,
-  kGreater = 12,
-  kLessEqual = 13,
-  kLess = 14,
-  kShiftRight = 15,
-  kShiftLeft = 16,
-  kMinus = 17,
-  kPlus = 18,
-  kRemainder = 19,
-  kQuotient = 20,
-  kTimes = 21,
-  kPower = 22,
-  kEnd = 24,
-};
+using namespace math_operator;
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -56,7 +32,9 @@ int32_t Power(int32_t base, int32_t exponent) {
   return static_cast<int32_t>(result);
 }
 
-int32_t Combine(int code, int32_t a, int32_t b) {
+}  // namespace
+
+int32_t CombineMath(int code, int32_t a, int32_t b) {
   const uint32_t ua = static_cast<uint32_t>(a);
   const uint32_t ub = static_cast<uint32_t>(b);
   switch (code) {
@@ -107,6 +85,8 @@ int32_t Combine(int code, int32_t a, int32_t b) {
       return a;
   }
 }
+
+namespace {
 
 class MathParser {
  public:
@@ -164,7 +144,7 @@ int32_t MathParser::Expression(int min_precedence) {
       continue;
     }
     int32_t right = Expression(code);
-    value = Combine(code, value, right);
+    value = CombineMath(code, value, right);
   }
 }
 

@@ -2,10 +2,12 @@
 // (one call combines any number of arguments), the number formatter and English number
 // words. All values are signed 32-bit integers that wrap around.
 #include <cstdint>
+#include <iterator>
 
 #include "script/evaluator.h"
 #include "script/lib/number_format.h"
 #include "script/libraries.h"
+#include "script/math_expression.h"
 
 namespace script {
 namespace {
@@ -42,70 +44,17 @@ Operation OperationOf(const Call& call) {
 
 int32_t Wrap(uint32_t value) { return static_cast<int32_t>(value); }
 
-// The same result as multiplying the base by itself exponent - 1 times, in steps of
-// squaring so that a large exponent ends quickly. An exponent below 1 gives 1.
-int32_t Power(int32_t base, int32_t exponent) {
-  uint32_t result = 1;
-  uint32_t factor = static_cast<uint32_t>(base);
-  for (uint32_t n = exponent < 1 ? 0 : static_cast<uint32_t>(exponent); n != 0; n >>= 1) {
-    if (n & 1) result *= factor;
-    factor *= factor;
-  }
-  return Wrap(result);
-}
-
-// Division and remainder by zero give 0; the one overflowing quotient wraps.
-int32_t Combine(Operation operation, int32_t a, int32_t b) {
-  const uint32_t ua = static_cast<uint32_t>(a);
-  const uint32_t ub = static_cast<uint32_t>(b);
-  switch (operation) {
-    case kAdd:
-      return Wrap(ua + ub);
-    case kSubtract:
-      return Wrap(ua - ub);
-    case kMultiply:
-      return Wrap(ua * ub);
-    case kDivide:
-      if (b == 0) return 0;
-      if (b == -1) return Wrap(0u - ua);
-      return a / b;
-    case kMod:
-      if (b == 0 || b == -1) return 0;
-      return a % b;
-    case kAnd:
-      return a != 0 && b != 0;
-    case kOr:
-      return a != 0 || b != 0;
-    case kXor:
-      return (a != 0) != (b != 0);
-    case kBinaryAnd:
-      return a & b;
-    case kBinaryOr:
-      return a | b;
-    case kBinaryXor:
-      return a ^ b;
-    case kLessThan:
-      return a < b;
-    case kLessThanEqual:
-      return a <= b;
-    case kEqual:
-      return a == b;
-    case kGreaterThanEqual:
-      return a >= b;
-    case kGreaterThan:
-      return a > b;
-    case kNotEqual:
-      return a != b;
-    case kShiftLeft:
-      return Wrap(ua << (ub & 31));
-    case kShiftRight:
-      return a >> (ub & 31);
-    case kPowerOf:
-      return Power(a, b);
-    default:
-      return a;
-  }
-}
+// The Math operator each binary built-in applies, in the order of their user data.
+constexpr int kMathCodes[] = {
+    math_operator::kPlus,       math_operator::kMinus,      math_operator::kTimes,
+    math_operator::kQuotient,   math_operator::kRemainder,  math_operator::kLogicalAnd,
+    math_operator::kLogicalOr,  math_operator::kLogicalXor, math_operator::kBitAnd,
+    math_operator::kBitOr,      math_operator::kBitXor,     math_operator::kLess,
+    math_operator::kLessEqual,  math_operator::kEqual,      math_operator::kGreaterEqual,
+    math_operator::kGreater,    math_operator::kNotEqual,   math_operator::kShiftLeft,
+    math_operator::kShiftRight, math_operator::kPower,
+};
+static_assert(std::size(kMathCodes) == kPowerOf - kAdd + 1);
 
 void UnaryBuiltin(Call& call) {
   int32_t value = call.Math(1);
@@ -132,7 +81,7 @@ void BinaryBuiltin(Call& call) {
     // And and Or stop as soon as the result is known; later arguments never run.
     if (operation == kAnd && value == 0) break;
     if (operation == kOr && value != 0) break;
-    value = Combine(operation, value, call.Math(i));
+    value = CombineMath(kMathCodes[operation - kAdd], value, call.Math(i));
   }
   call.WriteInteger(value);
 }

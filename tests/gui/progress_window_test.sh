@@ -12,16 +12,8 @@ demo=$1
 artefacts=$2
 built=$3
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-fail() {
-  echo "FAILED: $*"
-  echo "--- demo output:"
-  cat "$artefacts/demo.out" 2>/dev/null
-  exit 1
-}
+demo_output="$artefacts/demo.out"
+. "$(dirname "$0")/xvfb.sh"
 
 [ "$built" = yes ] || skip "the windowed backend (FLTK) was not built in"
 for tool in Xvfb xwd xwininfo xprop xdotool /usr/bin/convert; do
@@ -35,16 +27,7 @@ fallback=$(DISPLAY=:32767 ZOMA_UI=gui "$demo" --step-ms 1 2>&1 </dev/null)
 echo "$fallback" | grep -qx "backend none" || { echo "$fallback"; echo "FAILED: no fallback without a display"; exit 1; }
 echo "$fallback" | grep -qx "completed" || { echo "$fallback"; echo "FAILED: the run without a display did not complete"; exit 1; }
 
-xvfb_pid=""
-demo_pid=""
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
 
-. "$(dirname "$0")/xvfb.sh"
 start_xvfb || skip "Xvfb could not start"
 
 # Waits (up to 20 s) for a line of the demo's output.

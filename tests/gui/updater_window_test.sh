@@ -13,16 +13,8 @@ build=$2
 artefacts=$3
 built=$4
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-fail() {
-  echo "FAILED: $*"
-  echo "--- demo output:"
-  cat "$artefacts/updater-demo.out" 2>/dev/null
-  exit 1
-}
+demo_output="$artefacts/updater-demo.out"
+. "$(dirname "$0")/xvfb.sh"
 
 [ "$built" = yes ] || skip "the windowed backend (FLTK) was not built in"
 for tool in Xvfb xwd xwininfo nginx /usr/bin/convert; do
@@ -31,16 +23,7 @@ done
 mkdir -p "$artefacts"
 rm -f "$artefacts/updater-window.png" "$artefacts/updater-demo.out"
 
-xvfb_pid=""
-demo_pid=""
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
 
-. "$(dirname "$0")/xvfb.sh"
 start_xvfb || skip "Xvfb could not start"
 
 caption="Zoma Software Updater"

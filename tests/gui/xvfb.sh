@@ -1,5 +1,26 @@
-# Shared by the windowed tests: starts Xvfb on a free display and exports DISPLAY.
-# Needs $artefacts (for xvfb.log) and sets $xvfb_pid for the caller's clean-up.
+# Shared by the windowed tests: skip and fail in CTest's terms, and a private Xvfb on a
+# free display. Needs $artefacts (for xvfb.log) and $demo_output (shown on failure); the
+# program under test keeps its pid in $demo_pid so that the clean-up ends it.
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+fail() {
+  echo "FAILED: $*"
+  echo "--- demo output:"
+  cat "$demo_output" 2>/dev/null
+  exit 1
+}
+
+xvfb_pid=""
+demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
 
 # A display number nobody uses; Xvfb refuses one that is taken, so try a few.
 start_xvfb() {
