@@ -15,6 +15,8 @@ void RegisterSystemLibrary(Instance* instance);
 // The registry rows of the system library (lib/registry.cc).
 void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
+// Checksums, patches, archives, file versions and update control (lib/versions.cc).
+void RegisterVersionLibrary(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.
 struct LibraryEntry {

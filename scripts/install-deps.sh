@@ -10,9 +10,11 @@ packages=(
   hyperfine m4 tcl
   # libraries
   zlib1g-dev libsqlite3-dev libssl-dev libzstd-dev libcurl4-openssl-dev libpcre2-dev
-  libcli11-dev libfltk1.3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev libfltk1.3-dev libgtest-dev libgmock-dev libbenchmark-dev libmspack-dev
   # test servers and the tools the tests compare against
-  nginx zstd gzip openssl curl python3 cabextract gcab attr
+  nginx zstd gzip openssl curl python3 cabextract gcab attr liblnk-utils python3-pefile
+  # PE files with real version resources for the version tests
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 gcc-mingw-w64-i686 gcc-mingw-w64-x86-64
   # windowed tests
   xvfb x11-apps x11-utils imagemagick xdotool
 )
