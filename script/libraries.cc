@@ -28,14 +28,13 @@ const LibraryEntry kLibraries[] = {
     {"file-system and system", RegisterSystemLibrary},
     {"core", RegisterCoreLibrary},
     // extension loading, time and random numbers
-    // HTTP
+    {"HTTP", RegisterHttpLibrary},
     // regular expressions
 };
 
 // Registered after the constants and token sets.
 const LibraryEntry kLateLibraries[] = {
-    {"checksums, patches, archives, file versions and update control",
-     RegisterVersionLibrary},
+    {"checksums, patches, archives, file versions and update control", RegisterVersionLibrary},
 };
 
 const VariableRow kConstants[] = {

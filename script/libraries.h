@@ -15,6 +15,8 @@ void RegisterSystemLibrary(Instance* instance);
 // The registry rows of the system library (lib/registry.cc).
 void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
+// Fetching over HTTP, URL quoting and CGI form data (lib/http.cc).
+void RegisterHttpLibrary(Instance* instance);
 // Checksums, patches, archives, file versions and update control (lib/versions.cc).
 void RegisterVersionLibrary(Instance* instance);
 
