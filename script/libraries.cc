@@ -34,7 +34,8 @@ const LibraryEntry kLibraries[] = {
 
 // Registered after the constants and token sets.
 const LibraryEntry kLateLibraries[] = {
-    {"checksums, patches, archives, file versions and update control", RegisterVersionLibrary},
+    {"checksums, patches, archives, file versions and update control",
+     RegisterVersionLibrary},
 };
 
 const VariableRow kConstants[] = {
