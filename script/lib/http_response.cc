@@ -146,18 +146,20 @@ int ReadBodyToFile(HeaderReader& header, const HttpTargets& targets,
   }
   remaining -= first;
   uint64_t done = first;
-  char* chunk = header.buffer();
+  // Larger receives than the header's buffer: a download runs at the speed of the
+  // connection, not of the calls.
+  std::vector<char> chunk(kHttpFileChunk);
   while (remaining > 0) {
     if (Stop(targets, HttpPercentDone(done, known ? *length : 0, known))) return kHttpFailed;
-    int want = static_cast<int>(std::min<uint64_t>(kHttpBufferSize, remaining));
-    int received = header.reader().Receive(chunk, want);
+    int want = static_cast<int>(std::min<uint64_t>(kHttpFileChunk, remaining));
+    int received = header.reader().Receive(chunk.data(), want);
     if (received < 0) return kHttpFailed;
     if (received == 0) {
       if (known) return kHttpFailed;  // cut short: the file would be incomplete
       break;
     }
     size_t n = static_cast<size_t>(std::min(received, want));
-    if (std::fwrite(chunk, 1, n, targets.file) != n) return kHttpFailed;
+    if (std::fwrite(chunk.data(), 1, n, targets.file) != n) return kHttpFailed;
     remaining -= n;
     done += n;
   }

@@ -26,6 +26,8 @@ enum HttpResult : int {
 };
 
 inline constexpr size_t kHttpBufferSize = 4096;
+// The most a file body takes in one receive.
+inline constexpr size_t kHttpFileChunk = 64 * 1024;
 // A header longer than this is refused: the lines are kept for the progress body.
 inline constexpr size_t kMaxHttpHeader = 64 * 1024;
 // Bodies held in memory (documents for scripts) are refused past this size; files have
