@@ -15,7 +15,8 @@ namespace fuzz {
 bool WorthEvaluating(std::string_view script);
 
 // Halts `instance` from another thread once it has run for a second or the process
-// holds more than 512 MB (measured where a sanitizer runtime can tell).
+// holds more than 512 MB (measured where a sanitizer runtime can tell). The instance
+// first loses the built-ins that reach the network or end the process (GetCGIData).
 class EvaluationWatchdog {
  public:
   explicit EvaluationWatchdog(script::Instance* instance);
