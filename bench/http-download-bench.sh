@@ -53,12 +53,12 @@ cmp -s "$work/www/big.bin" "$work/curl.bin" || { echo "curl's copy differs" >&2;
 : >"$work/c.times"
 for _ in $(seq "$runs"); do
   start=$EPOCHREALTIME; run_tessel; end=$EPOCHREALTIME
-  echo "$end - $start" | bc -l >>"$work/t.times"
+  awk -v a="$start" -v b="$end" 'BEGIN {print b - a}' >>"$work/t.times"
   start=$EPOCHREALTIME; run_curl; end=$EPOCHREALTIME
-  echo "$end - $start" | bc -l >>"$work/c.times"
+  awk -v a="$start" -v b="$end" 'BEGIN {print b - a}' >>"$work/c.times"
 done
 t=$(median <"$work/t.times")
 c=$(median <"$work/c.times")
 printf 'WriteHttpToFile %d MB: %.3f s (median of %d)\n' "$megabytes" "$t" "$runs"
 printf 'curl -o         %d MB: %.3f s (median of %d)\n' "$megabytes" "$c" "$runs"
-printf 'ratio tessel/curl: %.2f\n' "$(echo "$t / $c" | bc -l)"
+awk -v t="$t" -v c="$c" 'BEGIN {printf "ratio tessel/curl: %.2f\n", t / c}'
