@@ -27,6 +27,15 @@
 namespace script {
 namespace {
 
+// Header values and form fields come from outside: a variable holding one gives back
+// the text itself when used, never evaluates it.
+void SetDataVariable(Instance* instance, std::string_view name, std::string_view value) {
+  static const TokenSet standard(kStandardTokenChars);
+  TextBuffer quoted;
+  QuoteText(value, standard, quoted);
+  SetVariable(instance, name, quoted.view(), kOwnsCopy | kStandardTokens);
+}
+
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -48,7 +57,7 @@ void DefineHeaderVariables(Instance* instance, const std::vector<std::string>& l
     std::string_view value =
         value_at == std::string_view::npos ? std::string_view() : line.substr(value_at + 1);
     while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-    SetVariable(instance, name, value, kOwnsCopy);
+    SetDataVariable(instance, name, value);
   }
 }
 
@@ -324,7 +333,7 @@ void GetCgiDataBuiltin(Call& call) {
       }
       defined.emplace_back(field.name, value);
     }
-    SetVariable(call.instance, field.name, value, kOwnsCopy);
+    SetDataVariable(call.instance, field.name, value);
   }
 }
 
