@@ -49,7 +49,8 @@ def answer(path, request):
         "/long-header": OK + b"X-Long: " + b"x" * 5000 + b"\r\n\r\nbody\n",
         "/garbage": bytes((i * 37 + 11) % 256 for i in range(3000)),
         "/headers": OK + b"Content-Length: 0\r\nX-Custom-Thing:   value one\r\n"
-        b"Set-Cookie: a=b; path=/\r\nX-Script: $Set{pwned;1}\r\nServer: scripted\r\n\r\n",
+        b"Set-Cookie: a=b; path=/\r\nX-Script: $Set{pwned;1}\r\nServer: scripted\r\n"
+        b"X-Md5-Sum: abc\r\nTight:value\r\n  Indented: yes\r\n1st-Digit: x\r\nAfter: no\r\n\r\n",
         "/known-length": OK + b"Content-Length: 20000\r\n\r\n" + b"k" * 20000,
     }
     if path in fixed:
