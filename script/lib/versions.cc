@@ -13,6 +13,7 @@ void RegisterVersionLibrary(Instance* instance) {
   RegisterPatchRows(instance);
   // GZip, GUnzip and the cabinet rows (lib/archives.cc).
   // SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
+  RegisterFileVersionRows(instance);
   (void)instance;
 }
 
