@@ -38,6 +38,17 @@ holder=$!
 failed=0
 bash "$here/../script/run_cases.sh" "$tessel" "$here/cases" || failed=1
 
+# Without the library beside the program or in the system folder, RTPatch writes
+# nothing at all.
+mkdir -p "$ZOMA_PREFIX/drive_c/nolib"
+cp "$tessel" "$ZOMA_PREFIX/drive_c/nolib/tessel"
+printf '[$RTPatch{C:\\PT\\update.rtp C:\\PT\\apply}]' >"$ZOMA_PREFIX/drive_c/nolib/nolib.tsl"
+nolib=$(cd "$ZOMA_PREFIX/drive_c/nolib" && PATH=/usr/bin:/bin ./tessel nolib.tsl)
+if [[ $nolib != "[]" ]]; then
+  echo "FAIL without the library: $nolib"
+  failed=1
+fi
+
 # The delayed rows asked for three changes at the next start; zomaboot makes them.
 "$zomaboot" >/dev/null
 check() {
