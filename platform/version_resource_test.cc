@@ -88,12 +88,14 @@ TEST_F(PeFixtures, ReadsResourcesOf32And64BitFiles) {
     EXPECT_EQ(fixed.file_version_ms, 0x00040003u) << name;
     EXPECT_EQ(fixed.product_version_ls, 0x000C0159u) << name;
   }
-  std::optional<std::string_view> german = FindVersionBlock(Read("german32.exe"));
+  const std::string german_image = Read("german32.exe");
+  std::optional<std::string_view> german = FindVersionBlock(german_image);
   ASSERT_TRUE(german);
   EXPECT_EQ(QueryVersionValue(*german, "\\VarFileInfo\\Translation"),
             std::string("\x07\x04\xB0\x04", 4));
   EXPECT_EQ(QueryVersionValue(*german, "\\StringFileInfo\\040704B0\\FileVersion"), "1.2.3.4 (de)");
-  EXPECT_FALSE(FindVersionBlock(Read("plain64.exe")));
+  const std::string plain_image = Read("plain64.exe");
+  EXPECT_FALSE(FindVersionBlock(plain_image));
 }
 
 TEST_F(PeFixtures, CutImagesAreSafe) {
