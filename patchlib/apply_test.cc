@@ -21,8 +21,10 @@ using platform::testing::WriteHostFile;
 
 struct Recorder : ApplyObserver {
   std::vector<std::string> events;
-  int abort_at_file = 0;  // abort when this new-file report comes (1-based)
+  int abort_at_file = 0;      // abort when this new-file report comes (1-based)
+  int abort_at_progress = 0;  // abort at this progress report (1-based)
   int files = 0;
+  int progress_reports = 0;
   bool TotalFiles(std::uint32_t count) override {
     events.push_back("total " + std::to_string(count));
     return true;
@@ -33,7 +35,7 @@ struct Recorder : ApplyObserver {
   }
   bool Progress(std::uint32_t done) override {
     if (done == 32768 && events.back() != "done") events.push_back("done");
-    return true;
+    return ++progress_reports != abort_at_progress;
   }
   bool Error(const std::string& text) override {
     events.push_back("error " + text);
@@ -162,6 +164,12 @@ TEST_F(ApplyTest, AbortOrMismatchLeavesEveryTargetOld) {
     Recorder recorder;
     recorder.abort_at_file = file;
     EXPECT_EQ(Apply(recorder), kAborted) << file;
+    ExpectOld();
+  }
+  for (int report = 1; report <= 6; ++report) {
+    Recorder recorder;
+    recorder.abort_at_progress = report;
+    EXPECT_EQ(Apply(recorder), kAborted) << report;
     ExpectOld();
   }
   // The last entry's target is not the version the patch was made from.
