@@ -108,14 +108,15 @@ void FileVersionInformationBuiltin(Call& call) {
     if (text && !text->empty()) {
       define(name, *text);
     } else if (std::strcmp(name, "FileVersion") == 0) {
-      // No string: the version the fixed block gives the file.
+      // No string: the fixed block's product version, as scripts written for the
+      // original expect (the file-version fields may differ).
       platform::FixedFileInfo fixed;
       std::optional<std::string> value = Query(*block, "\\");
       if (value && platform::ParseFixedFileInfo(*value, &fixed)) {
         char dotted[48];
-        std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", fixed.file_version_ms >> 16,
-                      fixed.file_version_ms & 0xFFFF, fixed.file_version_ls >> 16,
-                      fixed.file_version_ls & 0xFFFF);
+        std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", fixed.product_version_ms >> 16,
+                      fixed.product_version_ms & 0xFFFF, fixed.product_version_ls >> 16,
+                      fixed.product_version_ls & 0xFFFF);
         define(name, dotted);
       }
     }

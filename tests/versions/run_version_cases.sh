@@ -41,8 +41,8 @@ fixed = pe.VS_FIXEDFILEINFO[0]
 for name in names:
     value = strings.get(name, "")
     if not value and name == "FileVersion":
-        value = "%d.%d.%d.%d" % (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
-                                 fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF)
+        value = "%d.%d.%d.%d" % (fixed.ProductVersionMS >> 16, fixed.ProductVersionMS & 0xFFFF,
+                                 fixed.ProductVersionLS >> 16, fixed.ProductVersionLS & 0xFFFF)
     if value:
         print("%s=%s" % (name, value))
 PY
