@@ -23,7 +23,8 @@ inline constexpr std::size_t kMaxLinkDescription = 1024;  // INFOTIPSIZE
 ///
 /// Subset written:
 ///   ShellLinkHeader (76 bytes): CLSID 00021401-0000-0000-C000-000000000046, flags
-///     HasLinkInfo | HasName [| HasWorkingDir] [| HasArguments],
+///     HasLinkInfo [| HasName] [| HasWorkingDir] [| HasArguments] (empty strings
+///     are left out),
 ///     show command SW_SHOWNORMAL, no hot key;
 ///   LinkInfo: VolumeID (drive type, serial, label) and LocalBasePath (the target), an
 ///     empty CommonPathSuffix; no network part;

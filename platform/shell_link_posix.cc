@@ -8,7 +8,7 @@
 //               CommonNetworkRelativeLinkOffset=0, CommonPathSuffixOffset;
 //               VolumeID: VolumeIDSize, DriveType, DriveSerialNumber,
 //               VolumeLabelOffset=0x10, label NUL; LocalBasePath NUL; suffix "" NUL
-//   StringData  each: CountCharacters (16 bits), that many ANSI characters, no NUL
+//   StringData  those the flags name: CountCharacters (16 bits), that many ANSI characters, no NUL
 //   ExtraData   TerminalBlock (32 bits, 0)
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -107,7 +107,10 @@ std::string EncodeShellLink(const ShellLink& link) {
     found = search.valid();
     FindClose(search);
   }
-  std::uint32_t flags = kHasLinkInfo | kHasName;
+  // Empty strings are left out, as IShellLinkA leaves them: readers reject a NAME_STRING
+  // of no characters.
+  std::uint32_t flags = kHasLinkInfo;
+  if (!description.empty()) flags |= kHasName;
   if (!directory.empty()) flags |= kHasWorkingDir;
   if (!arguments.empty()) flags |= kHasArguments;
 
@@ -128,7 +131,7 @@ std::string EncodeShellLink(const ShellLink& link) {
   Put32(out, 0);
 
   out += EncodeLinkInfo(target);
-  PutCountedString(out, description);
+  if (flags & kHasName) PutCountedString(out, description);
   if (flags & kHasWorkingDir) PutCountedString(out, directory);
   if (flags & kHasArguments) PutCountedString(out, arguments);
   Put32(out, 0);  // terminal block

@@ -74,6 +74,14 @@ TEST(ShellLinkTest, SaveResolvesTheTargetAndRefusesUnusableNames) {
   EXPECT_STREQ(bytes.c_str() + info + At32(bytes, info + 16), "C:\\WINDOWS\\readme.txt");
   EXPECT_EQ(At16(bytes, info + At32(bytes, info)), kMaxLinkDescription);
 
+  // No description, no NAME_STRING.
+  ASSERT_TRUE(SaveShellLink("C:\\bare.lnk", {"C:\\x.exe", "", "", ""}));
+  std::ifstream bare_in(prefix.drive_c() + "/bare.lnk", std::ios::binary);
+  std::stringstream bare;
+  bare << bare_in.rdbuf();
+  EXPECT_EQ(At32(bare.str(), 20), 0x02u);
+  EXPECT_EQ(bare.str().size(), 76 + At32(bare.str(), 76) + 4);
+
   EXPECT_FALSE(SaveShellLink("C:\\a.lnk", {"", "", "", ""}));
   EXPECT_FALSE(SaveShellLink("C:\\b.lnk", {"\\\\server\\share\\x.exe", "", "", ""}));
   EXPECT_FALSE(SaveShellLink("C:\\c.lnk", {"C:\\" + std::string(300, 'x'), "", "", ""}));
