@@ -5,16 +5,13 @@
 
 #include "platform/ui.h"
 #include "script/lib/arguments.h"
-#include "script/lib/path_parts.h"
+#include "script/lib/file_dialog_request.h"
 #include "script/lib/system_rows.h"
 
 namespace script {
 namespace {
 
 namespace ui = platform::ui;
-
-constexpr std::uint32_t kOfnHideReadOnly = 0x4;
-constexpr std::uint32_t kOfnExplorer = 0x80000;
 
 void MessageBoxBuiltin(Call& call) {
   const std::string text(Unquoted(call, 1));
@@ -39,38 +36,21 @@ void MessageBoxBuiltin(Call& call) {
 
 // user data 0: the open dialog, 1: the save dialog.
 void BrowseFilenameBuiltin(Call& call) {
-  ui::FileDialogRequest request;
-  request.save = reinterpret_cast<intptr_t>(call.user_data) == 1;
-  const std::string initial = NormaliseSlashes(Unquoted(call, 1), true);
-  const std::size_t slash = initial.rfind('\\');
-  if (slash == std::string::npos) {
-    request.initial_file = initial;
-  } else {
-    request.initial_directory = initial.substr(0, slash);
-    request.initial_file = initial.substr(slash + 1);
-  }
-  if (request.initial_file.size() >= 260) request.initial_file.resize(259);
-  request.title = std::string(Unquoted(call, 2));
-  std::string filter(Unquoted(call, 3));
-  if (!filter.empty()) {
-    // "Text files+*.txt+All files+*.*": each "+" a zero, closed by one more.
-    for (char& c : filter)
-      if (c == '+') c = '\0';
-    filter.push_back('\0');
-    filter.push_back('\0');
-    request.filter = filter;
-  }
-  request.flags = static_cast<std::uint32_t>(call.Flags(4, {{"ReadOnly", 1},
-                                                            {"OverwritePrompt", 2},
-                                                            {"HideReadOnly", 4},
-                                                            {"NoChangeDir", 8},
-                                                            {"NoValidate", 256},
-                                                            {"PathMustExist", 2048},
-                                                            {"FileMustExist", 4096},
-                                                            {"CreatePrompt", 8192}})) |
-                  kOfnExplorer;
-  if (!request.save) request.flags |= kOfnHideReadOnly;
-  if (std::optional<std::string> chosen = ui::BrowseForFile(request)) WriteQuoted(call, *chosen);
+  const std::string initial(Unquoted(call, 1));
+  const std::string title(Unquoted(call, 2));
+  const std::string filter(Unquoted(call, 3));
+  const auto flags = static_cast<std::uint32_t>(call.Flags(4, {{"ReadOnly", 1},
+                                                               {"OverwritePrompt", 2},
+                                                               {"HideReadOnly", 4},
+                                                               {"NoChangeDir", 8},
+                                                               {"NoValidate", 256},
+                                                               {"PathMustExist", 2048},
+                                                               {"FileMustExist", 4096},
+                                                               {"CreatePrompt", 8192}}));
+  const bool save = reinterpret_cast<intptr_t>(call.user_data) == 1;
+  if (std::optional<std::string> chosen =
+          ui::BrowseForFile(MakeFileDialogRequest(save, initial, title, filter, flags)))
+    WriteQuoted(call, *chosen);
 }
 
 void BrowseForDirectoryBuiltin(Call& call) {
