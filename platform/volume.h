@@ -22,7 +22,7 @@ struct VolumeInformation {
   std::uint32_t max_component_length = 255;
 };
 
-/// GetVolumeInformationA of a root such as "C:\" (or "C:"); "" or null means the
+/// GetVolumeInformationA of a root such as "C:\" (or "C:"); "", null or "\" means the
 /// current drive. False with kErrorPathNotFound for a drive that is not present and
 /// kErrorBadNetpath for a network root.
 bool GetVolumeInformation(const char* root, VolumeInformation* info);

@@ -34,7 +34,7 @@ bool GetVolumeInformation(const char* root, VolumeInformation* info) {
     return false;
   }
   char letter = 0;
-  if (text.empty()) {
+  if (text.empty() || text[0] == '\\' || text[0] == '/') {  // the current drive's root
     std::string current = GetCurrentDirectory();
     if (!current.empty()) letter = current[0];
   } else if (text.size() >= 2 && text[1] == ':' &&

@@ -30,6 +30,8 @@ TEST(VolumeTest, LabelsSerialsAndMissingDrives) {
   ASSERT_TRUE(SetCurrentDirectory("C:\\WINDOWS"));
   ASSERT_TRUE(GetVolumeInformation("", &info));
   EXPECT_EQ(info.serial, serial);
+  ASSERT_TRUE(GetVolumeInformation("\\", &info));
+  EXPECT_EQ(info.serial, serial);
 
   EXPECT_FALSE(GetVolumeInformation("Q:\\", &info));
   EXPECT_EQ(GetLastError(), kErrorPathNotFound);

@@ -91,6 +91,7 @@ class Temporaries {
 class Descriptor {
  public:
   Descriptor(const std::string& windows_path, int flags) {
+    if (windows_path.empty()) return;
     std::string host = p::ToHostPath(windows_path);
     if (!host.empty()) fd_ = open(host.c_str(), flags | O_CLOEXEC, 0644);
   }
