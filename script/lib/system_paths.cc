@@ -34,8 +34,7 @@ void PathDirectoryBuiltin(Call& call) {
     return;
   }
   const std::size_t drive = DrivePartLength(path);
-  if (drive == 0) return;
-  WriteQuoted(call, name > drive ? path.substr(drive, name - drive) : std::string_view());
+  if (drive > 0 && name > drive) WriteQuoted(call, path.substr(drive, name - drive));
 }
 
 // 0: the file name, 1: without its extension, 2: the extension alone.

@@ -38,7 +38,7 @@ cd "$artefacts" || fail "no artefact directory"
 export ZOMA_UI=gui ZOMA_UI_LOG="$artefacts/script-ui.log" ZOMA_PREFIX="$artefacts/prefix"
 export HOME="$artefacts/home"  # FLTK's file chooser keeps its favourites there
 "$tessel" -e '[$MessageBox{Install Zoma Online now?;Zoma Setup;$YesNo+$Question}] [$BrowseForDirectory{Where should Zoma go?}]' \
-  >"$demo_output" 2>&1 &
+  >"$demo_output" 2>"$artefacts/script.err" &
 demo_pid=$!
 
 box=$(window_named "Zoma Setup") || fail "no message box captioned \"Zoma Setup\""
