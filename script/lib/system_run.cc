@@ -90,9 +90,10 @@ class Temporaries {
 // A host descriptor on a Windows path; closed when the object ends.
 class Descriptor {
  public:
+  // "NUL" is the null device, as on Windows.
   Descriptor(const std::string& windows_path, int flags) {
     if (windows_path.empty()) return;
-    std::string host = p::ToHostPath(windows_path);
+    std::string host = windows_path == "NUL" ? "/dev/null" : p::ToHostPath(windows_path);
     if (!host.empty()) fd_ = open(host.c_str(), flags | O_CLOEXEC, 0644);
   }
   ~Descriptor() {
@@ -200,25 +201,31 @@ void RunBuiltin(Call& call) {
   if (!detached) {
     options.startup.flags |= p::kStartfUseStdHandles;
     if (redirect) {
-      // Without an input text the child reads an empty file, never our own input.
       options.startup.std_input = input.get();
       options.startup.std_output = output.get();
       options.startup.std_error = error.get();
     }
   }
-  int empty_input = -1;
-  if (!detached && redirect && options.startup.std_input < 0) {
-    empty_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    options.startup.std_input = empty_input;
+  // A handle that could not be made is the null device, never one of ours.
+  Descriptor null_input(redirect && !detached && input.get() < 0 ? "NUL" : "", O_RDONLY);
+  Descriptor null_output(
+      redirect && !detached && (output.get() < 0 || error.get() < 0) ? "NUL" : "", O_WRONLY);
+  if (!detached && redirect) {
+    if (options.startup.std_input < 0) options.startup.std_input = null_input.get();
+    if (options.startup.std_output < 0) options.startup.std_output = null_output.get();
+    if (options.startup.std_error < 0) options.startup.std_error = null_output.get();
   }
 
   p::ProcessInformation process;
   const bool started = !command.empty() && command.find('\0') == std::string::npos &&
                        p::CreateProcess(command, options, &process);
-  if (empty_input >= 0) close(empty_input);
   std::uint32_t exit_code = 0;
   if (started) {
-    if (!detached) p::WaitForSingleObject(process.process, p::kInfinite);
+    // The wait has no limit, but an instance stopped from another thread (a watchdog)
+    // stops waiting; the child runs on.
+    while (!detached && !call.instance->halted() &&
+           p::WaitForSingleObject(process.process, 100) == p::kWaitTimeout) {
+    }
     p::GetExitCodeProcess(process.process, &exit_code);
     p::CloseHandle(process.process);
     p::CloseHandle(process.thread);
