@@ -7,18 +7,20 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/testing/temp_prefix.h"
+#include "platform/testing/windows_view.h"
 
 namespace platform {
 namespace {
 
-TEST(SearchPathTest, DefaultOrderExtensionsAndDirectories) {
-  testing::TempPrefix prefix;
-  const std::string system = prefix.drive_c() + "/WINDOWS/SYSTEM32";
+// The current directory goes back after each test.
+class SearchPathTest : public testing::WindowsViewTest {};
+
+TEST_F(SearchPathTest, DefaultOrderExtensionsAndDirectories) {
+  const std::string system = prefix_.drive_c() + "/WINDOWS/SYSTEM32";
   { std::ofstream(system + "/tool.exe") << "x"; }
-  { std::ofstream(prefix.drive_c() + "/WINDOWS/tool.com") << "x"; }
+  { std::ofstream(prefix_.drive_c() + "/WINDOWS/tool.com") << "x"; }
   ASSERT_TRUE(CreateDirectory("C:\\work"));
-  { std::ofstream(prefix.drive_c() + "/work/tool.exe") << "x"; }
+  { std::ofstream(prefix_.drive_c() + "/work/tool.exe") << "x"; }
 
   // The system directory comes before the Windows directory, the current one first.
   EXPECT_EQ(SearchPath(nullptr, "tool", ".exe"), "C:\\WINDOWS\\SYSTEM32\\tool.exe");

@@ -9,11 +9,14 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/testing/temp_prefix.h"
+#include "platform/testing/windows_view.h"
 #include "platform/volume.h"
 
 namespace platform {
 namespace {
+
+// The current directory goes back after each test.
+class ShellLinkTest : public testing::WindowsViewTest {};
 
 std::uint32_t At32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
@@ -26,10 +29,9 @@ std::uint16_t At16(const std::string& bytes, std::size_t at) {
                                     static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
-TEST(ShellLinkTest, HeaderLinkInfoAndStringsFollowTheFormat) {
-  testing::TempPrefix prefix;
+TEST_F(ShellLinkTest, HeaderLinkInfoAndStringsFollowTheFormat) {
   ASSERT_TRUE(SetVolumeLabel('C', "ZOMADISK"));
-  { std::ofstream(prefix.drive_c() + "/game.exe") << "12345"; }
+  { std::ofstream(prefix_.drive_c() + "/game.exe") << "12345"; }
   ShellLink link{"C:\\game.exe", "Play Zoma", "C:\\", ""};
   std::string bytes = EncodeShellLink(link);
 
@@ -61,12 +63,11 @@ TEST(ShellLinkTest, HeaderLinkInfoAndStringsFollowTheFormat) {
   EXPECT_EQ(bytes.size(), strings + 9);
 }
 
-TEST(ShellLinkTest, SaveResolvesTheTargetAndRefusesUnusableNames) {
-  testing::TempPrefix prefix;
+TEST_F(ShellLinkTest, SaveResolvesTheTargetAndRefusesUnusableNames) {
   ASSERT_TRUE(SetCurrentDirectory("C:\\WINDOWS"));
   ASSERT_TRUE(
       SaveShellLink("C:\\link.lnk", {"notes\\..\\readme.txt", std::string(5000, 'd'), "", ""}));
-  std::ifstream in(prefix.drive_c() + "/link.lnk", std::ios::binary);
+  std::ifstream in(prefix_.drive_c() + "/link.lnk", std::ios::binary);
   std::stringstream content;
   content << in.rdbuf();
   std::string bytes = content.str();
@@ -76,7 +77,7 @@ TEST(ShellLinkTest, SaveResolvesTheTargetAndRefusesUnusableNames) {
 
   // No description, no NAME_STRING.
   ASSERT_TRUE(SaveShellLink("C:\\bare.lnk", {"C:\\x.exe", "", "", ""}));
-  std::ifstream bare_in(prefix.drive_c() + "/bare.lnk", std::ios::binary);
+  std::ifstream bare_in(prefix_.drive_c() + "/bare.lnk", std::ios::binary);
   std::stringstream bare;
   bare << bare_in.rdbuf();
   EXPECT_EQ(At32(bare.str(), 20), 0x02u);

@@ -6,13 +6,15 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
-#include "platform/testing/temp_prefix.h"
+#include "platform/testing/windows_view.h"
 
 namespace platform {
 namespace {
 
-TEST(VolumeTest, LabelsSerialsAndMissingDrives) {
-  testing::TempPrefix prefix;
+// The current directory goes back after each test.
+class VolumeTest : public testing::WindowsViewTest {};
+
+TEST_F(VolumeTest, LabelsSerialsAndMissingDrives) {
   VolumeInformation info;
   ASSERT_TRUE(GetVolumeInformation("C:\\", &info));
   EXPECT_EQ(info.label, "");
