@@ -130,21 +130,21 @@ std::string FormatOneInteger(std::string_view format, std::int32_t value) {
       break;
     }
     std::size_t at = i + 1;
-    std::string spec = "%";
+    std::string piece = "%";
     while (at < format.size() &&
            std::string_view("-+ #0").find(format[at]) != std::string_view::npos)
-      spec += format[at++];
+      piece += format[at++];
     auto number = [&](void) {
       std::size_t start = at;
       while (at < format.size() && IsDigit(format[at])) ++at;
       if (at - start > 3 ||
           (at > start && std::stoi(std::string(format.substr(start, at - start))) > 500))
         safe = false;
-      spec += format.substr(start, at - start);
+      piece += format.substr(start, at - start);
     };
     number();
     if (at < format.size() && format[at] == '.') {
-      spec += format[at++];
+      piece += format[at++];
       number();
     }
     // Length modifiers are dropped: the value is always a 32-bit int.
@@ -158,8 +158,8 @@ std::string FormatOneInteger(std::string_view format, std::int32_t value) {
       safe = false;
       break;
     }
-    spec += format[at];
-    conversion = spec;
+    piece += format[at];
+    conversion = piece;
     conversion_at = plain.size();
     i = at;
   }
