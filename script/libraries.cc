@@ -27,15 +27,14 @@ const LibraryEntry kLibraries[] = {
     {"string", RegisterStringLibrary},
     {"file-system and system", RegisterSystemLibrary},
     {"core", RegisterCoreLibrary},
-    // extension loading, time and random numbers
+    {"extension loading, time and random numbers", RegisterExtensionAndTimeLibrary},
     {"HTTP", RegisterHttpLibrary},
     // regular expressions
 };
 
 // Registered after the constants and token sets.
 const LibraryEntry kLateLibraries[] = {
-    {"checksums, patches, archives, file versions and update control",
-     RegisterVersionLibrary},
+    {"checksums, patches, archives, file versions and update control", RegisterVersionLibrary},
 };
 
 const VariableRow kConstants[] = {
