@@ -17,6 +17,10 @@ void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
 // Checksums, patches, archives, file versions and update control (lib/versions.cc).
 void RegisterVersionLibrary(Instance* instance);
+// The checksum rows of the version library (lib/checksums.cc).
+void RegisterChecksumRows(Instance* instance);
+// The gzip and cabinet rows of the version library (lib/archives.cc).
+void RegisterArchiveRows(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.
 struct LibraryEntry {

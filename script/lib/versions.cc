@@ -8,9 +8,11 @@ namespace script {
 
 void RegisterVersionLibrary(Instance* instance) {
   // Checksum and its script-text family (lib/checksums.cc).
+  RegisterChecksumRows(instance);
   // RTPatch, IsFileWriteable, ModuleLoadsProperly, the after-reboot rows and
   // IsCookedFile (lib/patches.cc).
   // GZip, GUnzip and the cabinet rows (lib/archives.cc).
+  RegisterArchiveRows(instance);
   // SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
   (void)instance;
 }
