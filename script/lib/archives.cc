@@ -90,14 +90,22 @@ int Decompress(const std::string& source, const std::string& destination) {
       status = kGzipRead;
       break;
     }
-    if (got == 0) break;
+    if (got == 0) {
+      // zlib ends a stream that stops short like a complete one and only says so here.
+      int error = Z_OK;
+      gzerror(gz, &error);
+      if (error != Z_OK) status = kGzipRead;
+      break;
+    }
     if (std::fwrite(buffer, 1, static_cast<size_t>(got), out.file()) != static_cast<size_t>(got)) {
       status = kGzipShortWrite;
       break;
     }
   }
+  // The destination is put in place only when the whole input was good.
+  const bool gzip_closed = gzclose(gz) == Z_OK;
+  if (status == kGzipOk && !gzip_closed) status = kGzipCloseGzip;
   if (status == kGzipOk && !out.Commit()) status = kGzipClosePlain;
-  if (gzclose(gz) != Z_OK && status == kGzipOk) status = kGzipCloseGzip;
   return status;
 }
 
