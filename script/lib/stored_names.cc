@@ -11,6 +11,8 @@ namespace script {
 
 bool SafeRelativePath(std::string_view stored, std::string* path) {
   if (stored.empty() || stored[0] == '/' || stored[0] == '\\') return false;
+  // A name ending in a separator names a directory, not a file.
+  if (stored.back() == '/' || stored.back() == '\\') return false;
   std::vector<std::string> parts;
   std::string part;
   for (size_t i = 0; i <= stored.size(); ++i) {

@@ -9,7 +9,8 @@ namespace script {
 
 // The stored name as a relative Windows path, or false when it would leave the current
 // directory: a drive letter or any ":", a leading "/" or "\", a ".." component, a
-// component the file system cannot hold. "." and empty components are dropped.
+// component the file system cannot hold, a trailing separator. "." and empty components
+// are dropped.
 bool SafeRelativePath(std::string_view stored, std::string* path);
 
 // SafeRelativePath, then every directory along the path is created; false as well when
