@@ -3,9 +3,11 @@
 // under the final name and never destroys the file it was to replace.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/win_error.h"
 
 namespace platform {
@@ -30,10 +32,15 @@ class ReplacingFile {
   // Flushes, closes and renames the temporary file over the target. On failure the
   // temporary file is removed and the target is left as it was.
   bool Commit();
+  // Commit, with the last-write time and the DOS attributes (READONLY, HIDDEN, SYSTEM,
+  // ARCHIVE) given to the file before it takes the target's name.
+  bool Commit(const FileTime& last_write, std::uint32_t attributes);
   // Closes and removes the temporary file.
   void Abandon();
 
  private:
+  bool Finish(const FileTime* last_write, std::uint32_t attributes);
+
   std::FILE* file_ = nullptr;
   std::string temporary_;
   std::string target_;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/file_info.h"
 #include "platform/paths.h"
 #include "platform/replacing_file.h"
 
@@ -36,8 +37,11 @@ bool ReplacingFile::Open(const std::string& windows_path) {
     return false;
   }
   // mkstemp creates the file 0600; give it what a plain create would.
-  mode_t mask = umask(0);
-  umask(mask);
+  static const mode_t mask = [] {
+    mode_t current = umask(0);
+    umask(current);
+    return current;
+  }();
   fchmod(fd, 0666 & ~mask);
   file_ = fdopen(fd, "wb");
   if (file_ == nullptr) {
@@ -51,12 +55,28 @@ bool ReplacingFile::Open(const std::string& windows_path) {
   return true;
 }
 
-bool ReplacingFile::Commit() {
+bool ReplacingFile::Commit() { return Finish(nullptr, 0); }
+
+bool ReplacingFile::Commit(const FileTime& last_write, std::uint32_t attributes) {
+  return Finish(&last_write, attributes);
+}
+
+bool ReplacingFile::Finish(const FileTime* last_write, std::uint32_t attributes) {
   if (file_ == nullptr) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
   bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
+  if (ok && last_write) {
+    const timespec times[2] = {{0, UTIME_OMIT}, FileTimeToTimespec(*last_write)};
+    futimens(fileno(file_), times);
+    // The stored bits need a writable file; the read-only bit goes on last.
+    WriteStoredAttributes(temporary_, attributes & kStoredAttributeMask);
+    if (attributes & 0x01) {
+      struct stat st;
+      if (fstat(fileno(file_), &st) == 0) fchmod(fileno(file_), st.st_mode & 07555);
+    }
+  }
   ok = std::fclose(file_) == 0 && ok;
   file_ = nullptr;
   if (ok && rename(temporary_.c_str(), target_.c_str()) == 0) {

@@ -155,32 +155,23 @@ enum ExtractMessage {
 // An extracted file on its way to its stored name.
 class ExtractedFile : public cab::Output {
  public:
-  bool Open(const std::string& windows_path) {
-    path_ = windows_path;
-    return file_.Open(windows_path);
-  }
+  bool Open(const std::string& windows_path) { return file_.Open(windows_path); }
   bool Write(const void* data, size_t size) override {
     return std::fwrite(data, 1, size, file_.file()) == size;
   }
   // Puts the file in place with the stored date, time and attributes.
   bool Finish(const cab::StoredFile& stored) {
-    if (!file_.Commit()) return false;
     platform::FileTime local, utc;
-    if (platform::DosDateTimeToFileTime(stored.date, stored.time, &local) &&
-        platform::LocalFileTimeToFileTime(local, &utc)) {
-      platform::File handle;
-      if (handle.Open(path_, platform::kGenericWrite, platform::Disposition::kOpenExisting)) {
-        handle.SetTime(&utc, nullptr, &utc);
-      }
+    if (!platform::DosDateTimeToFileTime(stored.date, stored.time, &local) ||
+        !platform::LocalFileTimeToFileTime(local, &utc)) {
+      utc = platform::GetSystemTimeAsFileTime();
     }
     uint32_t attributes = stored.attributes & (cab::kAttributeReadOnly | cab::kAttributeHidden |
                                                cab::kAttributeSystem | cab::kAttributeArchive);
-    platform::SetFileAttributes(path_, attributes ? attributes : platform::kFileAttributeNormal);
-    return true;
+    return file_.Commit(utc, attributes);
   }
 
  private:
-  std::string path_;
   platform::ReplacingFile file_;
 };
 
