@@ -211,7 +211,16 @@ class Session {
     mscabd_cabinet* cabinet = decoder_->open(decoder_, paths_.back()->c_str());
     if (cabinet == nullptr) return false;
     for (mscabd_file* f = cabinet->files; f; f = f->next) loaded.decoder_files.push_back(f);
-    if (loaded.decoder_files.size() != loaded.files.size()) {
+    // The directory we read and the one the decoder read must agree entry by entry, or
+    // the sizes we report would not be the sizes it writes.
+    bool agree = loaded.decoder_files.size() == loaded.files.size();
+    for (size_t i = 0; agree && i < loaded.files.size(); ++i) {
+      const mscabd_file* decoded = loaded.decoder_files[i];
+      const StoredFile& listed = loaded.files[i];
+      agree = decoded->length == listed.size && decoded->offset == listed.folder_offset &&
+              loaded.files[i].name == decoded->filename;
+    }
+    if (!agree) {
       decoder_->close(decoder_, cabinet);
       return false;
     }
