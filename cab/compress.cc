@@ -88,10 +88,15 @@ uint32_t EntrySize(const Entry& e) {
   return kFileEntrySize + static_cast<uint32_t>(e.name.size()) + 1;
 }
 
+// The name proposed for cabinet `index` of a set: the first one's with its trailing
+// number replaced, or with the number added before the extension ("disk1.cab" gives
+// "disk2.cab", "set.cab" gives "set2.cab").
 std::string NumberedName(const std::string& first, int index) {
   size_t dot = first.rfind('.');
-  if (dot == std::string::npos) return first + std::to_string(index);
-  return first.substr(0, dot) + std::to_string(index) + first.substr(dot);
+  std::string stem = dot == std::string::npos ? first : first.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : first.substr(dot);
+  while (!stem.empty() && stem.back() >= '0' && stem.back() <= '9') stem.pop_back();
+  return stem + std::to_string(index) + extension;
 }
 
 }  // namespace
@@ -253,6 +258,9 @@ class Compressor::Impl {
   CreateError AskNextCabinet() {
     next_.cabinet_index = cabinet_index_ + 1;
     next_.name = NumberedName(params_.name, next_.cabinet_index);
+    if (next_.name == cabinet_name_ || written_.count(next_.name)) {
+      next_.name = params_.name + "." + std::to_string(next_.cabinet_index);
+    }
     next_.disk_name = disk_name_;
     if (!handler_.OnNextCabinet(&next_)) return CreateError::kAborted;
     if (next_.name.size() > 255) next_.name.resize(255);
