@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -134,7 +135,13 @@ void FeedBatch(std::vector<std::unique_ptr<Digest>>& digests, const unsigned cha
     return;
   }
   std::vector<std::thread> helpers;
-  for (size_t i = 1; i < digests.size(); ++i) helpers.emplace_back(feed, digests[i].get());
+  size_t started = 1;
+  try {
+    for (; started < digests.size(); ++started) helpers.emplace_back(feed, digests[started].get());
+  } catch (const std::system_error&) {
+    // No thread to be had: the rest run here.
+  }
+  for (size_t i = started; i < digests.size(); ++i) feed(digests[i].get());
   feed(digests[0].get());
   for (std::thread& helper : helpers) helper.join();
 }
