@@ -23,15 +23,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ZOMA_PREFIX=$work/prefix ZOMA_UI=none
 
-# Seconds (with fractions) that a command takes.
+# "WALL CPU": the seconds a command takes, and the processor seconds (user and system)
+# it uses; on a busy machine the second says more.
 seconds() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  /usr/bin/python3 -c "print(($end - $start) / 1e9)"
+  /usr/bin/python3 - "$@" <<'PY'
+import os, resource, subprocess, sys, time
+start = time.monotonic()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, check=True)
+wall = time.monotonic() - start
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print("%.3f %.3f" % (wall, usage.ru_utime + usage.ru_stime))
+PY
 }
+wall() { echo "${1% *}"; }
+cpu() { echo "${1#* }"; }
 ratio() { /usr/bin/python3 -c "print('%.2f' % ($1 / $2))"; }
+# "Ns (cpu Ms)" for a measurement.
+show() { printf '%.2fs (cpu %.2fs)' "$(wall "$1")" "$(cpu "$1")"; }
 
 cd "$work"
 head -c $((checksum_mb << 20)) /dev/urandom >big.bin
@@ -45,9 +53,11 @@ with open("big.bin", "rb") as f:
     for chunk in iter(lambda: f.read(1 << 20), b""):
         crc = zlib.crc32(chunk, crc)
 print("%08x" % crc)')
-slower=$(/usr/bin/python3 -c "print(max($md5, $crc))")
-printf 'CRC32_MD5 of %d MiB: %.2fs; md5sum %.2fs; zlib CRC-32 %.2fs; ratio to the slower %s\n' \
-  "$checksum_mb" "$ours" "$md5" "$crc" "$(ratio "$ours" "$slower")"
+slower_wall=$(/usr/bin/python3 -c "print(max($(wall "$md5"), $(wall "$crc")))")
+slower_cpu=$(/usr/bin/python3 -c "print(max($(cpu "$md5"), $(cpu "$crc")))")
+echo "CRC32_MD5 of $checksum_mb MiB: $(show "$ours"); md5sum $(show "$md5");" \
+  "zlib CRC-32 $(show "$crc"); ratio to the slower $(ratio "$(wall "$ours")" "$slower_wall")" \
+  "(cpu $(ratio "$(cpu "$ours")" "$slower_cpu"))"
 rm big.bin
 
 # 1,000 files: text that compresses and noise that does not, half each.
@@ -72,14 +82,14 @@ entries=$(paste -sd';' ../names.txt)
 ours=$(seconds "$tessel" -e "\$CabCreate{../ours.cab;;$entries}")
 theirs=$(seconds gcab -c -z ../theirs.cab $(cat ../names.txt))
 cd ..
-printf 'CabCreate of %d MB in 1,000 files: %.2fs; gcab -c -z %.2fs; ratio %s (sizes %d and %d bytes)\n' \
-  "$cab_mb" "$ours" "$theirs" "$(ratio "$ours" "$theirs")" "$(stat -c %s ours.cab)" \
-  "$(stat -c %s theirs.cab)"
+echo "CabCreate of $cab_mb MB in 1,000 files: $(show "$ours"); gcab -c -z $(show "$theirs");" \
+  "ratio $(ratio "$(wall "$ours")" "$(wall "$theirs")") (cpu $(ratio "$(cpu "$ours")" "$(cpu "$theirs")"));" \
+  "sizes $(stat -c %s ours.cab) and $(stat -c %s theirs.cab) bytes"
 mkdir by-us by-cabextract
 cd by-us
 ours=$(seconds "$tessel" -e '$CabExtract{../ours.cab}')
 cd ..
 theirs=$(seconds cabextract -q -d by-cabextract ours.cab)
 diff -r by-us by-cabextract >/dev/null || echo "warning: the extractions differ" >&2
-printf 'CabExtract of the same: %.2fs; cabextract %.2fs; ratio %s\n' "$ours" "$theirs" \
-  "$(ratio "$ours" "$theirs")"
+echo "CabExtract of the same: $(show "$ours"); cabextract $(show "$theirs");" \
+  "ratio $(ratio "$(wall "$ours")" "$(wall "$theirs")") (cpu $(ratio "$(cpu "$ours")" "$(cpu "$theirs")"))"
