@@ -231,6 +231,33 @@ TEST_F(CabinetTest, SpannedSetRoundTrip) {
             recorder.events.end());
 }
 
+// Sets of many shapes: files that end before the split and files that start after it,
+// several folders, folder thresholds. Each must come back whole from its first cabinet.
+TEST_F(CabinetTest, SpannedSetsOfManyShapes) {
+  std::mt19937 random(15);
+  for (int trial = 0; trial < 12; ++trial) {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::vector<std::pair<std::string, std::string>> files;
+    int count = 1 + random() % 7;
+    for (int i = 0; i < count; ++i) {
+      size_t size = random() % 4 == 0 ? random() % 100 : random() % 70000;
+      files.push_back({"f" + std::to_string(i), Sample(size, random(), random() % 2)});
+      if (random() % 3 == 0) files.push_back({"+", ""});
+    }
+    const uint32_t media = 4000 + random() % 50000;
+    ASSERT_EQ(Pack(files, media), CreateError::kNone) << trial;
+    Recorder recorder;
+    ASSERT_EQ(Extract(Dir(), "part1.cab", recorder), ExtractResult::kSuccess)
+        << "trial " << trial << " media " << media;
+    for (const auto& [name, data] : files) {
+      if (name != "+") {
+        EXPECT_EQ(recorder.done[name], data) << "trial " << trial << " " << name;
+      }
+    }
+  }
+}
+
 TEST_F(CabinetTest, SpannedSetWithMissingOrWrongPart) {
   ASSERT_EQ(Pack({{"a.bin", Sample(120000, 6, true)}}, 40000), CreateError::kNone);
   fs::rename(dir_ / "part2.cab", dir_ / "away.cab");

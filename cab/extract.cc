@@ -144,19 +144,19 @@ class Session {
     std::unique_ptr<Output> output;
     if (!handler_.OnCopyFile(file, &output)) return ExtractResult::kAborted;
     if (!output) return ExtractResult::kSuccess;
-    // The data of the last folder may go on in the next cabinets: each lists the file
-    // again, as going on further or as ending there.
-    if (file.folder_index == kContinuedToNext) {
-      size_t last = k;
-      for (;;) {
-        if (cabinets_.size() == last + 1) {
-          if (!cabinets_[last].info.has_next) break;
-          ExtractResult result = LoadNext();
-          if (result != ExtractResult::kSuccess) return result;
-        }
-        ++last;
-        if (!ListsGoingOn(cabinets_[last], file)) break;
+    // The last folder of a cabinet may go on in the next cabinets, and the decoder reads
+    // ahead: before any file of it is decoded, every cabinet that folder runs through is
+    // joined. It runs on through a cabinet that holds nothing else.
+    const bool last_folder = file.folder_index == kContinuedToNext ||
+                             file.folder_index == kContinuedPreviousAndNext ||
+                             file.folder_index + 1 == cabinets_[k].info.folders;
+    for (size_t last = k; last_folder && cabinets_[last].info.has_next;) {
+      if (cabinets_.size() == last + 1) {
+        ExtractResult result = LoadNext();
+        if (result != ExtractResult::kSuccess) return result;
       }
+      ++last;
+      if (cabinets_[last].info.folders != 1) break;
     }
     mscabd_file* entry = cabinets_[k].decoder_files[i];
     // Joining a cabinet drops the entries of its first folder when that folder goes on
@@ -168,16 +168,6 @@ class Session {
     if (error != MSPACK_ERR_OK) return ExtractResult::kFailed;
     return handler_.OnFileComplete(file, std::move(output)) ? ExtractResult::kSuccess
                                                             : ExtractResult::kAborted;
-  }
-
-  static bool ListsGoingOn(const LoadedCabinet& cabinet, const StoredFile& file) {
-    for (const StoredFile& listed : cabinet.files) {
-      if (listed.folder_offset == file.folder_offset && listed.size == file.size &&
-          listed.name == file.name) {
-        return listed.folder_index == kContinuedPreviousAndNext;
-      }
-    }
-    return false;
   }
 
   ExtractResult LoadNext() {
