@@ -26,6 +26,10 @@ void RegisterVersionLibrary(Instance* instance);
 void RegisterPatchRows(Instance* instance);
 // SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
 void RegisterFileVersionRows(Instance* instance);
+// The checksum rows of the version library (lib/checksums.cc).
+void RegisterChecksumRows(Instance* instance);
+// The gzip and cabinet rows of the version library (lib/archives.cc).
+void RegisterArchiveRows(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.
 struct LibraryEntry {
