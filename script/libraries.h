@@ -15,6 +15,8 @@ void RegisterSystemLibrary(Instance* instance);
 // The registry rows of the system library (lib/registry.cc).
 void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
+// ReMatch and ReReplace (lib/regex.cc).
+void RegisterRegexLibrary(Instance* instance);
 // Checksums, patches, archives, file versions and update control (lib/versions.cc).
 void RegisterVersionLibrary(Instance* instance);
 
