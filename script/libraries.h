@@ -8,6 +8,10 @@ namespace script {
 
 void RegisterDebuggingLibrary(Instance* instance);
 void RegisterFileLibrary(Instance* instance);
+// The directory rows and the tree walks of the file library (lib/directories.cc,
+// lib/tree_walks.cc).
+void RegisterDirectoryBuiltins(Instance* instance);
+void RegisterTreeWalkBuiltins(Instance* instance);
 void RegisterControlFlowLibrary(Instance* instance);
 void RegisterNumberLibrary(Instance* instance);
 void RegisterStringLibrary(Instance* instance);
