@@ -141,7 +141,8 @@ TEST(ReReplace, Expansion) {
 TEST(Wildcard, Translation) {
   EXPECT_EQ(WildcardToRegex("*.TXT"), "^.*\\.[Tt][Xx][Tt]$");
   EXPECT_EQ(WildcardToRegex("a?$(+^|)"), "^[Aa].\\$\\(\\+\\^\\|\\)$");
-  EXPECT_EQ(WildcardToRegex("[a-c]1"), "^[Aa-Cc]1$");
+  EXPECT_EQ(WildcardToRegex("[a-c]1"), "^[a-cA-C]1$");
+  EXPECT_EQ(WildcardToRegex("[^]x0-9]"), "^[^]Xx0-9]$");
   EXPECT_EQ(WildcardToRegex("{ab,c{d,e}}x"), "^(ab|c(d|e))[Xx]$");
   auto matches = [](const char* wildcard, const char* name) {
     auto regex = Regex::Compile(WildcardToRegex(wildcard));
@@ -155,6 +156,9 @@ TEST(Wildcard, Translation) {
   EXPECT_FALSE(matches("{a,b}.dat", "c.dat"));
   EXPECT_FALSE(matches("{a,b}.dat", "ab.dat"));
   EXPECT_TRUE(matches("data[0-9].?", "DATA7.c"));
+  EXPECT_TRUE(matches("[w-z].*", "Y.txt"));
+  EXPECT_FALSE(matches("[w-z].*", "_.txt"));
+  EXPECT_FALSE(matches("[w-z].*", "a.txt"));
   EXPECT_FALSE(matches("[", "["));  // unclosed: matches nothing
 }
 

@@ -15,6 +15,7 @@
 #include "script/lib/wildcard.h"
 #include "script/libraries.h"
 #include "script/loop.h"
+#include "script/script_files.h"
 
 namespace script {
 namespace {
@@ -94,7 +95,7 @@ const std::initializer_list<FlagName> kWalkFlagNames = {
 
 void ExpandDirectoryTreeBuiltin(Call& call) {
   std::string stem(call.Script(1));
-  std::string directory(call.Plain(2));
+  std::string directory = FileNameArgument(call, 2);
   std::string wildcard = PatternArgument(call, 3, "*", true);
   int32_t flags = call.Flags(4, {{"WantDirectories", kWalkWantDirectories}});
   std::unique_ptr<Regex> any = Regex::Compile(".*");
@@ -114,7 +115,7 @@ void ExpandDirectoryTreeBuiltin(Call& call) {
 void RunWalkLoop(Call& call, const char* kind, const char* index_name, const Regex& directories,
                  const Regex& files, int32_t flags) {
   const std::string variable(call.Script(1));
-  const std::string directory(call.Plain(3));
+  const std::string directory = FileNameArgument(call, 3);
   const std::string_view body = call.Raw(2);
   const bool no_scope = flags & kWalkNoScope;
   SymbolTree& tree = call.instance->tree();

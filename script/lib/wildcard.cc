@@ -34,20 +34,33 @@ std::string WildcardToRegex(std::string_view wildcard) {
         out += '\\';
         out += c;
         break;
-      case '[':
-        // Copied up to and with the closing "]", letters in both cases.
+      case '[': {
+        // Copied up to and with the closing "]", letters in both cases. A range of
+        // letters becomes the range in each case: "a-z" read as "aA-zZ" would run from
+        // "A" to "z", and "Aa-Zz" would be no range at all.
         out += '[';
-        while (i < wildcard.size() && wildcard[i] != ']') {
-          const char member = wildcard[i++];
-          if (IsLetter(member)) {
-            out += Upper(member);
-            out += Lower(member);
+        if (i < wildcard.size() && wildcard[i] == '^') out += wildcard[i++];
+        const size_t first = i;  // a "]" here is a member
+        while (i < wildcard.size() && (wildcard[i] != ']' || i == first)) {
+          const char low = wildcard[i++];
+          if (i + 1 < wildcard.size() && wildcard[i] == '-' && wildcard[i + 1] != ']') {
+            const char high = wildcard[i + 1];
+            i += 2;
+            if (IsLetter(low) && IsLetter(high)) {
+              out += {Lower(low), '-', Lower(high), Upper(low), '-', Upper(high)};
+            } else {
+              out += {low, '-', high};
+            }
+          } else if (IsLetter(low)) {
+            out += Upper(low);
+            out += Lower(low);
           } else {
-            out += member;
+            out += low;
           }
         }
         if (i < wildcard.size()) out += wildcard[i++];
         break;
+      }
       case '{': {
         // Alternatives: "," separates them, inner braces nest; letters keep their case.
         out += '(';
