@@ -20,15 +20,22 @@
 namespace script {
 namespace {
 
-void BindNumbered(Call& call, const std::string& stem, int number, const std::string& path) {
+// Binds stem + number to the path, quoted like the walks' variables: a variable's text is
+// evaluated when it is used, and a file name may hold the call character or a separator.
+// `quoted` is the caller's scratch buffer, taken once for all its bindings.
+void BindNumbered(Call& call, TextBuffer& quoted, const std::string& stem, int number,
+                  const std::string& path) {
   SymbolTree& tree = call.instance->tree();
-  tree.Bind(stem + std::to_string(number), MakeTextValue(tree, path, kOwnsCopy), false, 0);
+  quoted.Clear();
+  QuoteText(path, call.instance->tokens(), quoted);
+  tree.Bind(stem + std::to_string(number), MakeTextValue(tree, quoted.view(), kOwnsCopy), false, 0);
 }
 
 // One expansion of ExpandWildcard: the numbered variables it binds.
 class WildcardExpansion {
  public:
-  WildcardExpansion(Call& call, std::string stem) : call_(call), stem_(std::move(stem)) {}
+  WildcardExpansion(Call& call, std::string stem)
+      : call_(call), quoted_(call.Scratch()), stem_(std::move(stem)) {}
   int count() const { return count_; }
 
   // `rest`: the pattern's components still to match; `path`: what matched so far.
@@ -37,7 +44,7 @@ class WildcardExpansion {
     for (;;) {
       if (rest.empty() && !first) {
         if (platform::GetFileAttributes(path) != platform::kInvalidFileAttributes)
-          BindNumbered(call_, stem_, ++count_, path);
+          BindNumbered(call_, quoted_, stem_, ++count_, path);
         return;
       }
       size_t end = rest.find('\\');
@@ -66,6 +73,7 @@ class WildcardExpansion {
   }
 
   Call& call_;
+  TextBuffer& quoted_;
   std::string stem_;
   int count_ = 0;
 };
@@ -101,9 +109,10 @@ void ExpandDirectoryTreeBuiltin(Call& call) {
   std::unique_ptr<Regex> any = Regex::Compile(".*");
   std::unique_ptr<Regex> files = Regex::Compile(WildcardToRegex(wildcard));
   int count = 0;
+  TextBuffer& quoted = call.Scratch();
   if (files != nullptr) {
     WalkDirectory(directory, *any, *files, flags, [&](const std::string& path) {
-      BindNumbered(call, stem, ++count, path);
+      BindNumbered(call, quoted, stem, ++count, path);
       return true;
     });
   }
