@@ -12,19 +12,29 @@ namespace {
 // Budgets of one search: enough for any sensible pattern on megabytes of text, small
 // enough that catastrophic backtracking gives up within a fraction of a second.
 constexpr uint32_t kMatchLimit = 5'000'000;
-constexpr uint32_t kDepthLimit = 100'000;
-constexpr uint32_t kHeapLimitKiB = 64 * 1024;
+constexpr uint32_t kDepthLimit = 10'000'000;
+constexpr uint32_t kHeapLimitKiB = 128 * 1024;
+constexpr size_t kJitStackBytes = 32 * 1024 * 1024;
+
+// One JIT stack per thread, reserved once: long repetitions need a deep one, and making
+// it per pattern would map and unmap it for every ReMatch.
+pcre2_jit_stack* ThreadJitStack() {
+  struct Holder {
+    pcre2_jit_stack* stack = pcre2_jit_stack_create(32 * 1024, kJitStackBytes, nullptr);
+    ~Holder() { pcre2_jit_stack_free(stack); }
+  };
+  thread_local Holder holder;
+  return holder.stack;
+}
 
 }  // namespace
 
 struct Regex::Impl {
   pcre2_code* code = nullptr;
   pcre2_match_context* context = nullptr;
-  pcre2_jit_stack* jit_stack = nullptr;
   pcre2_match_data* data = nullptr;  // reused by every search of this pattern
   ~Impl() {
     pcre2_match_data_free(data);
-    pcre2_jit_stack_free(jit_stack);
     pcre2_match_context_free(context);
     pcre2_code_free(code);
   }
@@ -51,15 +61,14 @@ std::unique_ptr<Regex> Regex::Compile(std::string_view pattern) {
   pcre2_set_heap_limit(impl->context, kHeapLimitKiB);
   impl->data = pcre2_match_data_create(kMaxRegexGroups + 1, nullptr);
   if (impl->data == nullptr) return nullptr;
-  if (pcre2_jit_compile(impl->code, PCRE2_JIT_COMPLETE) == 0) {
-    impl->jit_stack = pcre2_jit_stack_create(32 * 1024, 1024 * 1024, nullptr);
-    if (impl->jit_stack != nullptr) pcre2_jit_stack_assign(impl->context, nullptr, impl->jit_stack);
-  }
+  // Without a JIT (or when it refuses the pattern) the interpreter matches.
+  pcre2_jit_compile(impl->code, PCRE2_JIT_COMPLETE);
   return std::unique_ptr<Regex>(new Regex(std::move(impl), translated.groups));
 }
 
 bool Regex::Search(std::string_view text, RegexMatch* match) const {
   pcre2_match_data* data = impl_->data;
+  pcre2_jit_stack_assign(impl_->context, nullptr, ThreadJitStack());
   // An empty view may carry no pointer; PCRE2 wants one.
   auto subject = reinterpret_cast<PCRE2_SPTR>(text.data() != nullptr ? text.data() : "");
   int rc = pcre2_match(impl_->code, subject, text.size(), 0, 0, data, impl_->context);
