@@ -22,7 +22,7 @@ class TreeOperation {
   // `may_remove`: false below a link or a mount point, where nothing is ours to remove.
   int Run(const std::string& source, const std::string& target, bool may_remove) {
     std::vector<platform::DirectoryEntry> entries;
-    if (!platform::ListDirectoryEntries(source, &entries)) return 0;
+    if (!platform::ListDirectoryEntries(ListingPath(source), &entries)) return 0;
     int count = 0;
     for (const platform::DirectoryEntry& entry : entries) {
       const std::string from = JoinPath(source, entry.name);
@@ -98,6 +98,11 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
   const char last = directory.back();
   if (last == '\\' || last == '/') return directory + name;
   return directory + "\\" + name;
+}
+
+std::string ListingPath(const std::string& directory) {
+  if (directory.size() == 2 && directory[1] == ':') return directory + "\\";
+  return directory;
 }
 
 int RunTreeOperation(TreeMode mode, const std::string& source, const std::string& target) {

@@ -20,4 +20,8 @@ int RunTreeOperation(TreeMode mode, const std::string& source, const std::string
 // Joins a directory and a name with one "\" ("name" alone below an empty directory).
 std::string JoinPath(const std::string& directory, const std::string& name);
 
+// The directory to list for `directory`: a bare drive ("C:") means its root, as the paths
+// joined below it say.
+std::string ListingPath(const std::string& directory);
+
 }  // namespace script

@@ -12,7 +12,7 @@ bool WalkDirectory(const std::string& directory, const Regex& directories, const
                    int32_t flags, const WalkAction& action) {
   std::vector<platform::DirectoryEntry> entries;
   // A directory that cannot be read contributes nothing.
-  if (!platform::ListDirectoryEntries(directory, &entries)) return true;
+  if (!platform::ListDirectoryEntries(ListingPath(directory), &entries)) return true;
   for (const platform::DirectoryEntry& entry : entries) {
     if (entry.kind != platform::EntryKind::kDirectory) {
       if (files.Matches(entry.name) && !action(JoinPath(directory, entry.name))) return false;

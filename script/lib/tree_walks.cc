@@ -57,7 +57,7 @@ class WildcardExpansion {
       }
       std::unique_ptr<Regex> names = Regex::Compile(WildcardToRegex(component));
       std::vector<platform::DirectoryEntry> entries;
-      if (names == nullptr || !platform::ListDirectoryEntries(path, &entries)) return;
+      if (names == nullptr || !platform::ListDirectoryEntries(ListingPath(path), &entries)) return;
       for (const platform::DirectoryEntry& entry : entries) {
         if (names->Matches(entry.name)) Expand(rest, Append(path, entry.name, first), false);
       }
