@@ -6,6 +6,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <cstdio>
+
 namespace script {
 namespace {
 
@@ -25,6 +27,20 @@ pcre2_jit_stack* ThreadJitStack() {
   };
   thread_local Holder holder;
   return holder.stack;
+}
+
+// PCRE2 before 10.43 has a JIT fault in its start-of-match optimisation: "(a|)b*a"
+// finds no match in "a-" (PCRE2 issue 336). There the optimisation is turned off.
+uint32_t CompileOptions() {
+  static const uint32_t options = [] {
+    uint32_t base = PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY;
+    char version[32] = {};
+    if (pcre2_config(PCRE2_CONFIG_VERSION, version) < 0) return base | PCRE2_NO_START_OPTIMIZE;
+    int major = 0, minor = 0;
+    if (std::sscanf(version, "%d.%d", &major, &minor) != 2) return base | PCRE2_NO_START_OPTIMIZE;
+    return major > 10 || (major == 10 && minor >= 43) ? base : base | PCRE2_NO_START_OPTIMIZE;
+  }();
+  return options;
 }
 
 }  // namespace
@@ -51,7 +67,7 @@ std::unique_ptr<Regex> Regex::Compile(std::string_view pattern) {
   auto impl = std::make_unique<Impl>();
   impl->code =
       pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.pcre.data()), translated.pcre.size(),
-                    PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY, &error, &error_offset, nullptr);
+                    CompileOptions(), &error, &error_offset, nullptr);
   // Deep nesting past PCRE2's own limits is refused here like any malformed pattern.
   if (impl->code == nullptr) return nullptr;
   impl->context = pcre2_match_context_create(nullptr);

@@ -84,6 +84,9 @@ TEST(Regex, GroupsAndTheMatchingRule) {
   EXPECT_EQ(Find("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)", "abcdefghij"), "0:abcdefghij|a|b|c|d|e|f|g|h|i");
   EXPECT_EQ(Find("((((((((((x))))))))))*", "xx"), "0:xx|x|x|x|x|x|x|x|x|x");
   EXPECT_EQ(Find("^*a", "a"), "0:a");
+  // An empty alternative before a repetition (a JIT fault of older PCRE2 releases).
+  EXPECT_EQ(Find("(a|)b*a", "a-"), "0:a|");
+  EXPECT_EQ(Find("(x|)y*x", "zx-"), "1:x|");
 }
 
 TEST(Regex, PathologicalSearchesEndInBoundedTime) {
