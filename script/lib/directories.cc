@@ -105,9 +105,13 @@ void CopyDirectoryTreeBuiltin(Call& call) {
   int count = platform::CreateDirectory(target) ? 1 : 0;
   count += RunTreeOperation(mode, source, target);
   if (mode == TreeMode::kMove) {
-    bool removed = platform::GetEntryKind(source) == platform::EntryKind::kLink
-                       ? platform::DeleteSymbolicLink(source)
-                       : platform::RemoveDirectory(source);
+    // A source that is its own target stays.
+    bool removed = false;
+    if (!platform::IsSameFile(source, target)) {
+      removed = platform::GetEntryKind(source) == platform::EntryKind::kLink
+                    ? platform::DeleteSymbolicLink(source)
+                    : platform::RemoveDirectory(source);
+    }
     if (!removed) --count;
   }
   call.WriteInteger(count);

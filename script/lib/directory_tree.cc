@@ -35,8 +35,11 @@ class TreeOperation {
           removed = may_remove && Removes(copied) && platform::DeleteSymbolicLink(from);
           break;
         case EntryKind::kDirectory: {
-          // A copy into a directory of its own source must not copy the copy again.
-          if (copies_ && platform::IsSameFile(from, target_root_)) continue;
+          // A copy into a directory of its own source must not copy the copy again, and
+          // a directory that already is its own target has nothing to copy or remove.
+          if (copies_ &&
+              (platform::IsSameFile(from, target_root_) || platform::IsSameFile(from, to)))
+            continue;
           const bool inner_may_remove = may_remove && !entry.other_file_system;
           if (!copies_ && !inner_may_remove) continue;
           if (copies_) copied = MakeTargetDirectory(to);
@@ -106,8 +109,10 @@ std::string ListingPath(const std::string& directory) {
 }
 
 int RunTreeOperation(TreeMode mode, const std::string& source, const std::string& target) {
-  // An empty name would mean the current directory: never a tree to work on.
+  // An empty name would mean the current directory: never a tree to work on. A tree
+  // copied or moved onto itself would only lose what it replaces.
   if (source.empty()) return 0;
+  if (mode != TreeMode::kDelete && platform::IsSameFile(source, target)) return 0;
   TreeOperation operation(mode, target);
   // A source that is itself a link is read through (the script named it), but nothing
   // below it is removed.

@@ -103,6 +103,19 @@ TEST_F(DirectoryTreeTest, MoveRemovesOnlyWhatItCopied) {
   EXPECT_EQ(ReadHostFile(host("outside/keep.txt")), "keep");
 }
 
+TEST_F(DirectoryTreeTest, ATreeMovedOrCopiedOntoItselfLosesNothing) {
+  ASSERT_EQ(mkdir(host("tree/empty").c_str(), 0777), 0);
+  Link(host("tree"), "alias");
+  for (TreeMode mode : {TreeMode::kMove, TreeMode::kCopy}) {
+    EXPECT_EQ(RunTreeOperation(mode, "C:\\tree", "C:\\tree"), 0);
+    EXPECT_EQ(RunTreeOperation(mode, "C:\\tree", "C:\\ALIAS"), 0);
+    EXPECT_EQ(RunTreeOperation(mode, "C:\\tree\\sub", "C:\\alias\\sub"), 0);
+  }
+  EXPECT_TRUE(Exists("tree/empty"));
+  EXPECT_EQ(LinkText("tree/sub/loop"), host("tree"));
+  EXPECT_EQ(ReadHostFile(host("tree/sub/b.txt")), "bb");
+}
+
 std::vector<std::string> Walk(const std::string& directory, const std::string& wildcard,
                               int32_t flags, int stop_after = -1) {
   auto directories = Regex::Compile(".*");
