@@ -21,7 +21,8 @@ struct DirectoryEntry {
 };
 
 // The entries of a directory by Windows path ("" is the current directory), in the
-// order the host lists them, without "." and "..". False with the last error set when it cannot be
+// order the host lists them, without "." and "..". A host name holding "\" is left out:
+// no Windows path names it, and "..\x" would name something outside. False with the last error set when it cannot be
 // read.
 bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryEntry>* entries);
 

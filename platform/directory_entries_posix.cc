@@ -48,6 +48,10 @@ bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryE
   errno = 0;
   while (const dirent* entry = readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    // A host name holding "\" would read as several components in a Windows path (and
+    // "..\x" as a way out of the directory): such an entry cannot be named, so it is
+    // left out.
+    if (std::strchr(entry->d_name, '\\') != nullptr) continue;
     DirectoryEntry item;
     item.name = entry->d_name;
     unsigned char type = entry->d_type;

@@ -56,12 +56,16 @@ class DirectoryTreeTest : public platform::testing::WindowsViewTest {
 
 TEST_F(DirectoryTreeTest, RemovalTakesLinksNotWhatTheyPointAt) {
   chmod(host("tree/sub/b.txt").c_str(), 0444);  // read-only files go too
+  // A host name that would read as a way out of the tree is never taken for one.
+  Make("victim", "v");
+  Make("tree/..\\victim", "");
   // a.txt, out, sub, b.txt, deep, c.ini, loop, keep-link.
   EXPECT_EQ(RunTreeOperation(TreeMode::kDelete, "C:\\tree", ""), 8);
   EXPECT_TRUE(Exists("tree"));
   EXPECT_FALSE(Exists("tree/sub"));
   EXPECT_FALSE(Exists("tree/out"));
   EXPECT_EQ(ReadHostFile(host("outside/keep.txt")), "keep");
+  EXPECT_TRUE(Exists("victim"));
   // An empty name is never the current directory's tree.
   ASSERT_EQ(chdir(host("outside").c_str()), 0);
   EXPECT_EQ(RunTreeOperation(TreeMode::kDelete, "", ""), 0);
