@@ -21,8 +21,10 @@ struct DirectoryEntry {
 };
 
 // The entries of a directory by Windows path ("" is the current directory), in the
-// order the host lists them, without "." and "..". A host name holding "\" is left out:
-// no Windows path names it, and "..\x" would name something outside. False with the last error set when it cannot be
+// order the host lists them, without "." and "..". Host names that no Windows path
+// names exactly are left out: one holding "\" ("..\x" would name something outside),
+// one ending in "." or " " (".. " would be the parent), one with a forbidden character.
+// False with the last error set when it cannot be
 // read.
 bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryEntry>* entries);
 

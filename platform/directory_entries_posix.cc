@@ -32,6 +32,15 @@ EntryKind KindOf(mode_t mode) {
   return EntryKind::kSpecial;
 }
 
+// Whether a Windows path can name this host entry and no other. "\\" would split it into
+// components ("..\\x" leads out of the directory); a trailing dot or blank is dropped
+// from a Windows name (".. " would be the parent); forbidden characters fail to map.
+bool IsNameableEntry(const char* name) {
+  const size_t length = std::strlen(name);
+  if (length == 0 || name[length - 1] == '.' || name[length - 1] == ' ') return false;
+  return IsValidLongName(name);
+}
+
 }  // namespace
 
 bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryEntry>* entries) {
@@ -48,10 +57,7 @@ bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryE
   errno = 0;
   while (const dirent* entry = readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    // A host name holding "\" would read as several components in a Windows path (and
-    // "..\x" as a way out of the directory): such an entry cannot be named, so it is
-    // left out.
-    if (std::strchr(entry->d_name, '\\') != nullptr) continue;
+    if (!IsNameableEntry(entry->d_name)) continue;
     DirectoryEntry item;
     item.name = entry->d_name;
     unsigned char type = entry->d_type;

@@ -23,7 +23,12 @@ TEST_F(DirectoryEntriesTest, KindsLinksAndMountPoints) {
   ASSERT_EQ(symlink(drive_c().c_str(), (dir + "/up").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", (dir + "/dangling").c_str()), 0);
   ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
-  WriteHostFile(dir + "/..\\..\\victim", "");  // no Windows path names it: not listed
+  // No Windows path names these exactly: not listed.
+  WriteHostFile(dir + "/..\\..\\victim", "");
+  ASSERT_EQ(mkdir((dir + "/.. ").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir((dir + "/...").c_str(), 0777), 0);
+  WriteHostFile(dir + "/what?", "");
+  WriteHostFile(dir + "/trailing.", "");
 
   std::vector<DirectoryEntry> entries;
   ASSERT_TRUE(ListDirectoryEntries("C:\\D", &entries));

@@ -59,6 +59,7 @@ TEST_F(DirectoryTreeTest, RemovalTakesLinksNotWhatTheyPointAt) {
   // A host name that would read as a way out of the tree is never taken for one.
   Make("victim", "v");
   Make("tree/..\\victim", "");
+  Make("tree/.. /victim", "");
   // a.txt, out, sub, b.txt, deep, c.ini, loop, keep-link.
   EXPECT_EQ(RunTreeOperation(TreeMode::kDelete, "C:\\tree", ""), 8);
   EXPECT_TRUE(Exists("tree"));
