@@ -127,6 +127,7 @@ void RunWalkLoop(Call& call, const char* kind, const char* index_name, const Reg
   const std::string directory = FileNameArgument(call, 3);
   const std::string_view body = call.Raw(2);
   const bool no_scope = flags & kWalkNoScope;
+  if (variable.empty()) return;
   SymbolTree& tree = call.instance->tree();
   LoopFrame frame(call, kind, no_scope);
   TextBuffer& quoted = call.Scratch();
