@@ -62,3 +62,8 @@ PY
 }
 run walk "$tessel walk.tsl" "find tree -type f"
 run rereplace "$tessel rereplace.tsl" "sed -E 's/(ab+)r/<\\1>/g' text.txt"
+# The walk's memory stays that of the deepest path's listings, whatever the file count.
+if [[ -x /usr/bin/time ]]; then
+  rss=$( { /usr/bin/time -f '%M' "$tessel" walk.tsl >/dev/null; } 2>&1 | tail -1)
+  echo "walk: tessel's largest resident size ${rss} KiB"
+fi
