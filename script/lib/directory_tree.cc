@@ -82,9 +82,11 @@ class TreeOperation {
     return platform::CopyFile(from, to, false);
   }
 
-  // Attributes go to normal first, so that a read-only file is removed too.
+  // A read-only file has its attributes put to normal so that it goes too. Only then:
+  // the file may have other names outside the tree, which keep what they had.
   static bool DeleteFile(const std::string& path) {
-    platform::SetFileAttributes(path, platform::kFileAttributeNormal);
+    if (platform::DeleteFile(path)) return true;
+    if (!platform::SetFileAttributes(path, platform::kFileAttributeNormal)) return false;
     return platform::DeleteFile(path);
   }
 
