@@ -137,8 +137,8 @@ const char* GetLaunchIndirect(LaunchFile* file, const char* section, const char*
 int GetLaunchIndirectInt(LaunchFile* file, const char* section, const char* key,
                          const char* map_section, int default_value);
 /// The number in the count key when it reads as one >= 0, else the number of keys
-/// base1, base2, ... found by a probe search starting at first_probe (the keys are
-/// assumed to be numbered without gaps).
+/// base1, base2, ... found by a probe search starting at first_probe, 2 at least (the
+/// keys are assumed to be numbered without gaps).
 int CountNumberedKeys(LaunchFile* file, const char* section, const char* base,
                       const char* count_key, int first_probe);
 /// base1, base2, ... (up to maximum) into consecutive buffers of item_size bytes, each

@@ -76,8 +76,9 @@ int CountNumberedKeys(LaunchFile* file, const char* section, const char* base,
     int count = GetLaunchInt(file, section, count_key, -1);
     if (count >= 0) return count;
   }
-  // A probe below 1 would count -1 keys or search below zero.
-  long long high = std::max(first_probe, 1);
+  // From a first probe of 1 or less the search would stop at once and answer 1 (or -1)
+  // however many keys there are; 2 is the smallest start that finds the count.
+  long long high = std::max(first_probe, 2);
   long long low = 0;
   for (;;) {
     bool exists = KeyExists(file, section, base, high);

@@ -38,9 +38,9 @@ void Put32(std::string& bytes, std::size_t offset, std::uint32_t value) {
 }
 
 void PutAddresses(std::string& bytes, std::size_t count_offset, std::size_t offset,
-                  const std::vector<NetAddress>& addresses, std::int32_t count) {
-  if (count == -1) count = static_cast<std::int32_t>(addresses.size());
-  Put32(bytes, count_offset, static_cast<std::uint32_t>(count));
+                  const std::vector<NetAddress>& addresses, std::optional<std::int32_t> count) {
+  Put32(bytes, count_offset,
+        static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(addresses.size()))));
   for (std::size_t k = 0; k < kLaunchAddressSlots && k < addresses.size(); ++k)
     WriteNetAddressSlot(addresses[k], &bytes[offset + k * kNetAddressSlotSize]);
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,15 +45,15 @@ struct LaunchRecord {
   std::vector<NetAddress> servers;
   std::vector<NetAddress> mcps;
   // The counts as stored; by default the number of addresses given.
-  std::int32_t server_count = -1;
-  std::int32_t mcp_count = -1;
+  std::optional<std::int32_t> server_count;
+  std::optional<std::int32_t> mcp_count;
   std::string command_argument;
   std::string command_url;
   std::string affiliation;
 };
 
 /// The 3668 bytes of a record; texts longer than their fields are cut, addresses past
-/// 16 dropped. A count left at -1 is written as the number of addresses given.
+/// 16 dropped. A count not given is written as the number of addresses given.
 std::string SerializeLaunchRecord(const LaunchRecord& record);
 
 }  // namespace clientcfg

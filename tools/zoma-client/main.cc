@@ -102,9 +102,9 @@ int WriteRecord(int argc, char** argv) {
       {"--players", &Record::number_of_players},
       {"--lobby", &Record::lobby_id},
       {"--chat", &Record::chat_id},
-      {"--debug-mask", &Record::debug_mask},
-      {"--server-count", &Record::server_count},
-      {"--mcp-count", &Record::mcp_count}};
+      {"--debug-mask", &Record::debug_mask}};
+  static const std::pair<const char*, std::optional<std::int32_t> Record::*> kCounts[] = {
+      {"--server-count", &Record::server_count}, {"--mcp-count", &Record::mcp_count}};
   static const std::pair<const char*, std::string Record::*> kTexts[] = {
       {"--mcp", &Record::override_mcp},
       {"--mm", &Record::override_mm},
@@ -124,6 +124,16 @@ int WriteRecord(int argc, char** argv) {
           std::fprintf(stderr, "zoma-client: %s needs a number, not %s\n", name, value.c_str());
           return kExitUsage;
         }
+      }
+    for (const auto& [name, member] : kCounts)
+      if (option == name) {
+        known = true;
+        std::int32_t count = 0;
+        if (!ParseNumber(value, &count)) {
+          std::fprintf(stderr, "zoma-client: %s needs a number, not %s\n", name, value.c_str());
+          return kExitUsage;
+        }
+        record.*member = count;
       }
     for (const auto& [name, member] : kTexts)
       if (option == name) {
