@@ -89,9 +89,10 @@ void LoadInstallationFile(LaunchFile& file, const std::string& root, const char*
 }
 
 // One object's part of a lookup: its status is 0 when found and 105 when not.
+// An object that is not loaded is not consulted and keeps the status of its last load.
 const LaunchEntry* LookUpIn(LaunchFile& file, std::string_view section, std::string_view key) {
-  Access::status(file) = kLaunchOk;
   if (!file.loaded()) return nullptr;
+  Access::status(file) = kLaunchOk;
   LaunchLock lock(file);
   const LaunchEntry* entry = FindLaunchEntry(file, section, key);
   if (!entry) Access::status(file) = kLaunchNotFound;

@@ -122,7 +122,8 @@ LaunchFile& DefaultLaunchFile();
 LaunchFile& ExtraLaunchFile();
 
 // Lookups. Each sets the object's status to 0 first; a search that finds nothing in an
-// object sets that object's status to 105. Returned texts belong to the object holding
+// object sets that object's status to 105. An installation file that is not loaded is
+// not consulted and keeps the status of its load. Returned texts belong to the object holding
 // them (or are the default).
 
 /// The object itself (when loaded), then, unless its flags have bit 1, the extra file
@@ -171,6 +172,13 @@ int SetLaunchInt(LaunchFile* file, const char* section, const char* key, int num
 /// Marks every entry of the key in the section deleted. Always 105 afterwards (the key
 /// is then not found), which is what callers have always seen.
 int DeleteLaunchValue(LaunchFile* file, const char* section, const char* key);
+
+/// The text form of the object's own entries, deleted ones left out:
+///   "[" name "]" LF when the name differs from the record before, then key "=" value LF.
+/// Values the text form cannot hold as they are (a ";", a line end, blanks at either
+/// end) are named in *unfaithful as "Section\Key"; their line ends become blanks.
+std::string FormatLaunchText(const LaunchFile& file,
+                             std::vector<std::string>* unfaithful = nullptr);
 
 /// A number in decimal, octal ("017", "0o17"), binary ("0b101") or hexadecimal
 /// ("0x1F"), after any leading text, with an optional "-"; the default when there are
