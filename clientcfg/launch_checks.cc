@@ -1,5 +1,6 @@
 // The checks that follow a text load (expiry against the local date, the installation's
 // network) and the reading of numbers in launch files.
+#include <algorithm>
 #include <climits>
 
 #include "clientcfg/launch_file_internal.h"
@@ -11,9 +12,9 @@ namespace {
 
 // An Expires value is read over at most this many characters.
 constexpr std::size_t kExpiresLength = 49;
-// Date parts are kept below this so that 49 digits cannot overflow; such a year lies
-// far in the future anyway.
-constexpr int kDatePartLimit = 1000000000;
+// Date parts stop growing here so that 49 digits cannot overflow; such a year lies far
+// in the future anyway.
+constexpr long long kDatePartLimit = 1000000000;
 
 bool ClockDate(int* year, int* month, int* day) {
   platform::SystemTime now;
@@ -40,12 +41,12 @@ int DigitValue(char c) {
 // nothing); 0 when the text has no more digits.
 int NextDatePart(std::string_view& text) {
   while (!text.empty() && !IsDigit(text.front())) text.remove_prefix(1);
-  int value = 0;
+  long long value = 0;
   while (!text.empty() && IsDigit(text.front())) {
-    if (value < kDatePartLimit) value = value * 10 + (text.front() - '0');
+    value = std::min(value * 10 + (text.front() - '0'), kDatePartLimit);
     text.remove_prefix(1);
   }
-  return value;
+  return static_cast<int>(value);
 }
 
 }  // namespace
