@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "clientcfg/testing/launch_fixture.h"
 #include "clientcfg/wrapped_data.h"
 
@@ -173,6 +176,25 @@ TEST_F(LaunchTest, SetAndDeleteChangeTheObjectOnly) {
   EXPECT_EQ(SetLaunchValue(&file_, "Main", "Key", "back"), kLaunchOk);
   EXPECT_EQ(Get(&file_, "Main", "Key"), "back");
   EXPECT_EQ(file_.records()[0]->used, 16);
+}
+
+TEST_F(LaunchTest, LookupsAndDeletesShareTheObjectsLock) {
+  LaunchFile* file = NewLaunchFile();
+  std::string text = "[Main]\n";
+  for (int k = 0; k < 400; ++k)
+    text += "Key" + std::to_string(k) + "=a value long enough to be on the heap\n";
+  ASSERT_EQ(LoadLaunchFile(file, Write("big.spi", text).c_str(), kLaunchNoFallback), kLaunchOk);
+  std::atomic<int> found{0};
+  std::thread reader([&] {
+    for (int round = 0; round < 20; ++round)
+      for (int k = 0; k < 400; k += 7)
+        if (GetLaunchValue(file, "Main", ("Key" + std::to_string(k)).c_str(), nullptr)) ++found;
+  });
+  for (int k = 0; k < 400; ++k)
+    DeleteLaunchValue(file, "Main", ("Key" + std::to_string(k)).c_str());
+  reader.join();
+  EXPECT_EQ(CountNumberedKeys(file, "Main", "Key", nullptr, 16), 0);
+  FreeLaunchFile(file);
 }
 
 TEST_F(LaunchTest, EveryStatusHasAMeaning) {
