@@ -68,6 +68,8 @@ int LoadContents(LaunchFile& file, const std::string& bytes, unsigned flags) {
   EmptyLaunchFile(file);
   if (BeginsWithRecordMagic(bytes)) return LoadLaunchRecord(file, bytes);
 
+  std::optional<std::size_t> wrapped_size = WrappedPayloadSize(bytes, kLaunchFileMagic);
+  if (wrapped_size && *wrapped_size > kLaunchTextMaxSize) return kLaunchUnwrapFailed;
   std::optional<std::string> text = UnwrapData(bytes, kLaunchFileMagic);
   if (!text) return kLaunchUnwrapFailed;
   Access::flags(file) = flags;

@@ -53,6 +53,9 @@ inline constexpr unsigned kLaunchNoExpiryCheck = 8;
 
 inline constexpr std::size_t kLaunchFileMinSize = 10;
 inline constexpr std::size_t kLaunchFileMaxSize = 500000;
+// The most text a wrapped launch file may unwrap to (a container refused beyond it), so
+// that a small file cannot inflate into gigabytes of entries.
+inline constexpr std::size_t kLaunchTextMaxSize = 4 * kLaunchFileMaxSize;
 inline constexpr std::size_t kLaunchSectionNameMax = 31;
 inline constexpr std::size_t kLaunchEntriesPerRecord = 16;
 inline constexpr std::size_t kLaunchNameSize = 260;

@@ -41,6 +41,15 @@ TEST_F(LaunchTest, LoadStatusesAndForms) {
   EXPECT_EQ(Get(&file_, "Main", "GameID"), "<none>");
   EXPECT_EQ(file_.name(), "");
 
+  // A container that would unwrap past 2,000,000 bytes of text is refused unopened.
+  std::string big = "[Main]\n" + std::string(kLaunchTextMaxSize, 'x');
+  wrapped = WrapData(big, kLaunchFileMagic);
+  ASSERT_TRUE(wrapped);
+  ASSERT_LE(wrapped->size(), kLaunchFileMaxSize);
+  EXPECT_EQ(LoadLaunchFile(&file_, Write("w.spi", *wrapped).c_str(), 0), kLaunchUnwrapFailed);
+  wrapped = WrapData(big.substr(0, kLaunchTextMaxSize), kLaunchFileMagic);
+  EXPECT_EQ(LoadLaunchFile(&file_, Write("w.spi", *wrapped).c_str(), 0), kLaunchOk);
+
   // Any failure leaves the object empty, with or without flag 2.
   for (unsigned flags : {0u, 2u}) {
     ASSERT_EQ(Load("[Main]\nA=1\n"), kLaunchOk);
