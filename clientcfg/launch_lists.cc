@@ -16,8 +16,13 @@ constexpr int kIntArrayFirstProbe = 16;
 constexpr int kBlobFirstProbe = 128;
 constexpr std::size_t kBlobBytesPerLine = 54;
 
+// The base is taken as lookups take a key (leading blanks skipped, cut at ";") before
+// the number is added: "K;x" + 7 must not look up "K" for every number, which would
+// make every count run to the largest number.
 std::string NumberedKey(const char* base, long long number) {
-  return std::string(base ? base : "") + std::to_string(number);
+  std::optional<std::string_view> name = LaunchName(base);
+  if (!name) return "#";  // finds nothing, as the base itself would
+  return std::string(*name) + std::to_string(number);
 }
 
 bool KeyExists(LaunchFile* file, const char* section, const char* base, long long number) {

@@ -28,6 +28,10 @@ TEST_F(LaunchTest, CountNumberedKeysProbesWithoutGaps) {
   for (int probe = 1; probe <= 40; ++probe)
     EXPECT_EQ(CountNumberedKeys(&file_, "Main", "MCP", nullptr, probe), 5) << probe;
   EXPECT_EQ(CountNumberedKeys(&file_, "Main", "None", nullptr, 16), 0);
+  // A base is cut at ";" like any key before its number is added.
+  EXPECT_EQ(CountNumberedKeys(&file_, "Main", "MCP;x", nullptr, 4), 5);
+  EXPECT_EQ(CountNumberedKeys(&file_, "Main", "  MCP", nullptr, 4), 5);
+  EXPECT_EQ(CountNumberedKeys(&file_, "Main", "#MCP", nullptr, 4), 0);
   // Probes below 2 start at 2 rather than answering 1 or -1.
   EXPECT_EQ(CountNumberedKeys(&file_, "Main", "None", nullptr, 0), 0);
   EXPECT_EQ(CountNumberedKeys(&file_, "Main", "MCP", nullptr, -7), 5);
