@@ -16,6 +16,7 @@
 #include <string>
 
 #include "clientcfg/launch_file.h"
+#include "clientcfg/settings_store.h"
 #include "clientcfg/wrapped_data.h"
 #include "platform/paths.h"
 
@@ -75,6 +76,17 @@ void ShowInstallationFile(const char* name, clientcfg::LaunchFile& file) {
   }
 }
 
+// The installation-wide files, or why there are none.
+void ShowInstallationFiles() {
+  if (!clientcfg::GetSettingString(clientcfg::kMainKey, "Root Directory")) {
+    std::printf("\n; no installation-wide files: HKLM\\%s has no Root Directory\n",
+                clientcfg::kMainKey);
+    return;
+  }
+  ShowInstallationFile("extra.spi", clientcfg::ExtraLaunchFile());
+  ShowInstallationFile("default.spi", clientcfg::DefaultLaunchFile());
+}
+
 int Show(const std::string& path, unsigned flags) {
   LoadedFile file(path, flags);
   if (file.status() != clientcfg::kLaunchOk) return file.Refuse();
@@ -83,8 +95,7 @@ int Show(const std::string& path, unsigned flags) {
     std::printf("\n; no installation-wide fallback (flags %u)\n", file.get()->flags());
     return 0;
   }
-  ShowInstallationFile("extra.spi", clientcfg::ExtraLaunchFile());
-  ShowInstallationFile("default.spi", clientcfg::DefaultLaunchFile());
+  ShowInstallationFiles();
   return 0;
 }
 

@@ -97,6 +97,14 @@ TEST_F(ZomaSpiTest, ShowAndGetLookThroughTheInstallationFiles) {
   show = Spi({"show", game});
   EXPECT_NE(show.output.find("; installation-wide: extra.spi not loaded (103: "), std::string::npos)
       << show.output;
+  // Without a root there are none to show, and the output says so.
+  platform::reg::WriteDword("HKLM\\Software\\Norvance\\Zoma\\Main", "Root Directory", 0);
+  show = Spi({"show", game});
+  EXPECT_EQ(show.status, 0);
+  EXPECT_NE(show.output.find("; no installation-wide files: "
+                             "HKLM\\Software\\Norvance\\Zoma\\Main has no Root Directory"),
+            std::string::npos)
+      << show.output;
 }
 
 TEST_F(ZomaSpiTest, RecordsFromTheStandInClientConvertToText) {
