@@ -150,7 +150,8 @@ void GetLaunchIntArray(LaunchFile* file, const char* section, const char* base, 
 }
 
 std::optional<std::string> GetLaunchBlob(LaunchFile* file, const char* section, const char* base) {
-  std::string count_key = std::string(base ? base : "") + "Lines";
+  std::optional<std::string_view> name = LaunchName(base);
+  std::string count_key = name ? std::string(*name) + "Lines" : "#";
   int lines = std::min(CountNumberedKeys(file, section, base, count_key.c_str(), kBlobFirstProbe),
                        MostKeys(file));
   std::string bytes;

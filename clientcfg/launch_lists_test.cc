@@ -98,6 +98,7 @@ TEST_F(LaunchTest, BlobsJoinBase64LinesOf54Bytes) {
   EXPECT_EQ(*blob, bytes + "ABC" + "AB");
   EXPECT_EQ(GetLaunchBlob(&file_, "Data", "Long"), bytes);
   EXPECT_EQ(GetLaunchBlob(&file_, "Data", "Counted"), "ABC");
+  EXPECT_EQ(GetLaunchBlob(&file_, "Data", "Counted;x"), "ABC");  // the base as a key
   EXPECT_EQ(GetLaunchBlob(&file_, "Data", "Nothing"), "");
 }
 
