@@ -139,8 +139,9 @@ void HttpBuiltin(Call& call) {
   int32_t flags = static_cast<int32_t>(reinterpret_cast<intptr_t>(call.user_data));
   std::string url = UrlWithScheme(call.Script(1));
   std::string_view progress_body = call.Raw(2);
-  // An empty flags argument (one left out before a custom request) keeps the preset.
-  if (!call.Raw(3).empty()) flags = ReadFileFlags(call, 3);
+  // A flags argument replaces the preset, even an empty one left before a custom
+  // request.
+  if (call.Has(3)) flags = ReadFileFlags(call, 3);
   std::string custom;
   std::string_view custom_view;
   HttpRequest request;
