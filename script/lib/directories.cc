@@ -28,9 +28,11 @@ std::string ScriptPath(Call& call, int i, bool convert_slashes) {
   return path;
 }
 
+// A directory has no size of its own: the Windows runtime's file status says 0.
 void FileSizeBuiltin(Call& call) {
   platform::PathStatus status;
-  if (platform::GetPathStatus(FileNameArgument(call, 1), &status)) call.WriteInteger(status.size);
+  if (platform::GetPathStatus(FileNameArgument(call, 1), &status))
+    call.WriteInteger(status.is_directory ? 0 : status.size);
 }
 
 void FileTimeBuiltin(Call& call) {
