@@ -220,6 +220,19 @@ Status DeleteKey(Hkey key, const char* subkey) {
   return Store::Get().RemoveKey(target);
 }
 
+Status DeleteTree(Hkey key, const char* subkey) {
+  if (!subkey) return kErrorInvalidParameter;
+  KeyId base;
+  std::vector<std::string> names;
+  if (Status s = Resolve(key, 0, &base); s != kErrorSuccess) return s;
+  if (Status s = SplitSubkey(subkey, &names); s != kErrorSuccess) return s;
+  // A predefined root (HKEY_CLASSES_ROOT included) is never deleted, whatever it holds.
+  if (names.empty() && IsPredefined(key)) return kErrorAccessDenied;
+  KeyId target;
+  if (Status s = Store::Get().Open(base, names, &target); s != kErrorSuccess) return s;
+  return Store::Get().RemoveTree(target);
+}
+
 Status EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* name_size,
                  std::uint32_t* type, void* data, std::uint32_t* data_size) {
   if (!name || !name_size || (data && !data_size)) return kErrorInvalidParameter;

@@ -4,7 +4,12 @@
 // that two processes never deadlock upgrading a read; a busy timeout makes them queue.
 #include "platform/registry_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include "platform/prefix.h"
 
@@ -48,7 +53,12 @@ INSERT OR IGNORE INTO keys(id, parent, name, folded) VALUES
   (15, 14, CAST('CurrentControlSet' AS BLOB), CAST('CURRENTCONTROLSET' AS BLOB)),
   (16, 15, CAST('Control' AS BLOB), CAST('CONTROL' AS BLOB)),
   (17, 16, CAST('Session Manager' AS BLOB), CAST('SESSION MANAGER' AS BLOB));
-PRAGMA user_version = 1;
+)sql";
+
+// Version 2 orders values by creation within a key, so that enumeration can seek.
+constexpr const char* kUpgradeTo2 = R"sql(
+CREATE INDEX IF NOT EXISTS vals_order ON vals(key, id);
+PRAGMA user_version = 2;
 )sql";
 
 Status StatusFromSqlite(int code) {
@@ -196,15 +206,42 @@ void Store::Disconnect() {
     sqlite3_close(db_);
   }
   statements_.clear();
+  cursors_.clear();
   db_ = nullptr;
   path_.clear();
 }
+
+namespace {
+
+// Serialises the first-open set-up (journal mode, schema) between processes: several
+// starting at once on a fresh prefix would otherwise race for the locks the journal-mode
+// change needs and fail with a busy database.
+class SetupLock {
+ public:
+  explicit SetupLock(const std::string& database) {
+    fd_ = open((database + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0)
+      while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~SetupLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+  SetupLock(const SetupLock&) = delete;
+  SetupLock& operator=(const SetupLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
 
 Status Store::Connect() {
   std::string path = DatabasePath();
   if (path.empty()) return kErrorRegistryIoFailed;
   if (db_ && path == path_ && owner_ == getpid()) return kErrorSuccess;
   Disconnect();
+  SetupLock setup_lock(path);
   sqlite3* db = nullptr;
   int code = sqlite3_open_v2(
       path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -239,11 +276,13 @@ Status Store::CreateSchema() {
     if (Status s = StepRow(query); s != kErrorSuccess) return s;
     version = query.Number(0);
   }
-  if (version == 1) return kErrorSuccess;
-  if (version != 0) return kErrorRegistryCorrupt;  // a schema this code does not know
+  if (version == 2) return kErrorSuccess;
+  if (version != 0 && version != 1)
+    return kErrorRegistryCorrupt;  // a schema this code does not know
   Transaction transaction(db_, true);
   if (transaction.status() != kErrorSuccess) return transaction.status();
-  code = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  code = version == 0 ? sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr) : SQLITE_OK;
+  if (code == SQLITE_OK) code = sqlite3_exec(db_, kUpgradeTo2, nullptr, nullptr, nullptr);
   return transaction.Finish(StatusFromSqlite(code));
 }
 
@@ -263,6 +302,53 @@ Status Store::Found(KeyId key) {
   query.Bind(1, key);
   Status status = StepRow(query);
   return status == kErrorFileNotFound ? kErrorKeyDeleted : status;
+}
+
+Status Store::Depth(KeyId key, std::int64_t* depth) {
+  Query query = Statement(
+      "WITH RECURSIVE up(id, depth) AS (SELECT ?, 0 UNION ALL "
+      "SELECT keys.parent, up.depth + 1 FROM keys JOIN up ON keys.id = up.id "
+      "WHERE keys.parent != 0) SELECT max(depth) FROM up");
+  query.Bind(1, key);
+  if (Status s = StepRow(query); s != kErrorSuccess) return s;
+  *depth = query.Number(0);
+  return kErrorSuccess;
+}
+
+Status Store::Version(std::int64_t* version) {
+  // data_version moves when another connection commits, total_changes when this one does.
+  Query query = Statement("PRAGMA data_version");
+  if (Status s = StepRow(query); s != kErrorSuccess) return s;
+  *version = query.Number(0) * 1000003 + sqlite3_total_changes64(db_);
+  return kErrorSuccess;
+}
+
+Store::Cursor* Store::FindCursor(KeyId key, bool values, std::uint32_t index,
+                                 std::int64_t version) {
+  for (Cursor& cursor : cursors_)
+    if (cursor.key == key && cursor.values == values && cursor.version == version &&
+        cursor.index + 1 == index)
+      return &cursor;
+  return nullptr;
+}
+
+void Store::KeepCursor(const Cursor& cursor) {
+  constexpr std::size_t kMaxCursors = 16;
+  Cursor kept = cursor;
+  kept.use = ++cursor_uses_;
+  for (Cursor& existing : cursors_) {
+    if (existing.key == kept.key && existing.values == kept.values) {
+      existing = std::move(kept);
+      return;
+    }
+  }
+  if (cursors_.size() < kMaxCursors) {
+    cursors_.push_back(std::move(kept));
+    return;
+  }
+  auto oldest = std::min_element(cursors_.begin(), cursors_.end(),
+                                 [](const Cursor& a, const Cursor& b) { return a.use < b.use; });
+  *oldest = std::move(kept);
 }
 
 Status Store::FindChild(KeyId parent, std::string_view name, KeyId* child) {
@@ -294,10 +380,15 @@ Status Store::Create(KeyId base, const std::vector<std::string>& path, bool may_
     if (Status s = Found(base); s != kErrorSuccess) return s;
     KeyId current = base;
     bool made = false;
+    std::int64_t depth = -1;  // of `current`, computed when a key is about to be made
     for (const std::string& name : path) {
+      KeyId parent = current;
       Status s = FindChild(current, name, &current);
       if (s == kErrorFileNotFound) {
         if (!may_create) return kErrorAccessDenied;
+        if (depth < 0)
+          if (Status s2 = Depth(parent, &depth); s2 != kErrorSuccess) return s2;
+        if (++depth > kMaxKeyDepth) return kErrorFilenameExcedRange;
         Query insert = Statement("INSERT INTO keys(parent, name, folded) VALUES(?, ?, ?)");
         insert.Bind(1, current).Bind(2, name).Bind(3, FoldName(name));
         if (Status s2 = insert.Run(); s2 != kErrorSuccess) return s2;
@@ -305,6 +396,8 @@ Status Store::Create(KeyId base, const std::vector<std::string>& path, bool may_
         made = true;
       } else if (s != kErrorSuccess) {
         return s;
+      } else if (depth >= 0) {
+        ++depth;
       }
     }
     *key = current;
@@ -368,16 +461,49 @@ Status Store::RemoveKey(KeyId key) {
   });
 }
 
+Status Store::RemoveTree(KeyId key) {
+  return Transact(true, [&]() -> Status {
+    if (Status s = Found(key); s != kErrorSuccess) return s;
+    // Checked before anything goes: a refused delete must leave the tree whole.
+    if (key <= kDynDataId) return kErrorAccessDenied;
+    Query values = Statement(
+        "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL "
+        "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+        "DELETE FROM vals WHERE key IN tree");
+    values.Bind(1, key);
+    if (Status s = values.Run(); s != kErrorSuccess) return s;
+    Query keys = Statement(
+        "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL "
+        "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+        "DELETE FROM keys WHERE id IN tree");
+    keys.Bind(1, key);
+    return keys.Run();
+  });
+}
+
 Status Store::ValueAt(KeyId key, std::uint32_t index, ValueRecord* value) {
   return Transact(false, [&]() -> Status {
     if (Status s = Found(key); s != kErrorSuccess) return s;
-    Query query =
-        Statement("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
-    query.Bind(1, key).Bind(2, static_cast<std::int64_t>(index));
+    std::int64_t version = 0;
+    if (Status s = Version(&version); s != kErrorSuccess) return s;
+    const Cursor* cursor = FindCursor(key, true, index, version);
+    Query seek = Statement(
+        "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? ORDER BY id LIMIT 1");
+    Query skip = Statement(
+        "SELECT id, name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
+    Query& query = cursor || index == 0 ? seek : skip;
+    query.Bind(1, key).Bind(2, cursor ? cursor->last_id : static_cast<std::int64_t>(index));
     Status s = StepRow(query);
     if (s == kErrorFileNotFound) return kErrorNoMoreItems;
     if (s != kErrorSuccess) return s;
-    *value = {query.Bytes(0), static_cast<std::uint32_t>(query.Number(1)), query.Bytes(2)};
+    *value = {query.Bytes(1), static_cast<std::uint32_t>(query.Number(2)), query.Bytes(3)};
+    Cursor next;
+    next.key = key;
+    next.values = true;
+    next.index = index;
+    next.version = version;
+    next.last_id = query.Number(0);
+    KeepCursor(next);
     return kErrorSuccess;
   });
 }
@@ -385,13 +511,29 @@ Status Store::ValueAt(KeyId key, std::uint32_t index, ValueRecord* value) {
 Status Store::SubkeyAt(KeyId key, std::uint32_t index, std::string* name) {
   return Transact(false, [&]() -> Status {
     if (Status s = Found(key); s != kErrorSuccess) return s;
-    Query query =
-        Statement("SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?");
-    query.Bind(1, key).Bind(2, static_cast<std::int64_t>(index));
+    std::int64_t version = 0;
+    if (Status s = Version(&version); s != kErrorSuccess) return s;
+    const Cursor* cursor = FindCursor(key, false, index, version);
+    Query seek = Statement(
+        "SELECT name, folded FROM keys WHERE parent = ? AND folded > ? ORDER BY folded LIMIT 1");
+    Query skip = Statement(
+        "SELECT name, folded FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?");
+    Query& query = cursor ? seek : skip;
+    query.Bind(1, key);
+    if (cursor)
+      query.Bind(2, std::string_view(cursor->last_folded));
+    else
+      query.Bind(2, static_cast<std::int64_t>(index));
     Status s = StepRow(query);
     if (s == kErrorFileNotFound) return kErrorNoMoreItems;
     if (s != kErrorSuccess) return s;
     *name = query.Bytes(0);
+    Cursor next;
+    next.key = key;
+    next.index = index;
+    next.version = version;
+    next.last_folded = query.Bytes(1);
+    KeepCursor(next);
     return kErrorSuccess;
   });
 }
