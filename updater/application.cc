@@ -211,8 +211,9 @@ void Application::ChainThroughAlternate(const std::string& target_directory) {
   StartAlternate();
 }
 
-// The update library trusts the keys in the file beside it; a copy of the library
-// without them would accept unsigned channels, so the keys travel with it.
+// The update library adds the keys in the file beside it to its built-in ones; a copy of
+// the library without them would refuse the installation's channels, so they travel
+// with it.
 void Application::CopyTrustedKeys(const std::string& programs_directory) {
   system_.CopyFile(programs_directory + "\\" + kTrustedKeysFile,
                    AlternateDirectory() + "\\" + kTrustedKeysFile, false);

@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 
 #include "tests/updater/zomaup_installation.h"
-#include "tools/zomapublish/publish.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/publisher.h"
 #include "updatelib/channel/signed_text.h"
 #include "updatelib/testing/nginx_server.h"
 #include "updater/launch_code.h"
@@ -30,9 +30,9 @@ class ZomaUpUpdateTest : public ZomaUpInstallation {
     fs::create_directories(www_);
     std::string error;
     ASSERT_TRUE(castanet::GenerateSigningKey(&key_, &error)) << error;
-    ASSERT_TRUE(castanet::WriteFileAtomically(dir_ + "/trusted.keys",
+    // The installation's library trusts the key file beside it, as a shipped one does.
+    ASSERT_TRUE(castanet::WriteFileAtomically(root_ + "/Programs/mrbupd.keys",
                                               castanet::PublicKeyLine(key_, "test"), &error));
-    env_["CASTANET_KEYS"] = dir_ + "/trusted.keys";
     ASSERT_TRUE(server_.Start(www_, dir_ + "/nginx", "ZomaClient", kPassword, &error)) << error;
     reg::WriteString(kUpdate, "Password", kPassword);
     UseServer("127.0.0.1:" + std::to_string(server_.port()));
