@@ -130,7 +130,7 @@ void UpdateEngine::CheckAndUpdate(const std::optional<std::string>& profile_path
     stopped_ = 1;
     return;
   }
-  if (!available && !force_update_) return;
+  if (channel_refused_ || (!available && !force_update_)) return;
 
   int outcome = MRB_UPDATE_FAILED;
   if (SendRequestLog()) {

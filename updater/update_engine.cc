@@ -148,7 +148,14 @@ void UpdateEngine::RunSession(const std::string& directory) {
       connected_ = 0;
       transferring_ = false;
       first_transfer_seen_ = false;
+      channel_refused_ = false;
       bool ran = RunChannel();
+      // A refused channel is not retried, and the pass is not a success: the user has
+      // been told, and the client must not start as if it were up to date.
+      if (channel_refused_) {
+        EndSession(false, true);
+        return;
+      }
       // A stop by the user ends the session whatever the channel answered; retrying
       // would only meet refusals until the end of time.
       if (Stopped() || (!ran && Connected())) {

@@ -192,6 +192,7 @@ class UpdateEngine {
   // Event state, kept for the whole process.
   bool transferring_ = false;
   bool first_transfer_seen_ = false;
+  bool channel_refused_ = false;  // the library refused the channel's documents
   int last_logged_percent_ = 1000;
   unsigned percent_events_ = 0;
 };

@@ -90,6 +90,25 @@ const OperationRow* FindRow(const OperationRow (&rows)[N], int code) {
   return nullptr;
 }
 
+// Refusals of a channel whose documents fail the library's checks: whoever sits between
+// the client and the server could otherwise hold updates back unseen.
+struct RefusalRow {
+  int code;
+  const char* name;
+  const char* reason;
+  bool only_checking;  // refuses the channel only while its documents are checked
+};
+
+constexpr RefusalRow kRefusalRows[] = {
+    {CASTANET_ERROR_BAD_SIGNATURE, "CASTANET_ERROR_BAD_SIGNATURE",
+     "it is not signed by a trusted key", false},
+    {CASTANET_ERROR_ROLLBACK, "CASTANET_ERROR_ROLLBACK",
+     "the server offers an older version than the one installed", false},
+    {CASTANET_ERROR_EXPIRED, "CASTANET_ERROR_EXPIRED", "the server's update has expired", false},
+    {CASTANET_ERROR_BAD_CONTENT, "CASTANET_ERROR_BAD_CONTENT",
+     "the server's documents do not match this channel", true},
+};
+
 bool IsUpdateTableCode(int code) {
   return (code >= 100 && code <= 111) || (code >= 200 && code <= 203) ||
          (code >= 5009 && code <= 5012);
@@ -113,6 +132,16 @@ int UpdateEngine::HandleEvent(std::uint16_t code, const char* text) {
 
 int UpdateEngine::HandleErrorEvent(std::uint16_t code, const char* text, bool* handled) {
   *handled = true;
+  for (const RefusalRow& row : kRefusalRows) {
+    if (row.code != code || (row.only_checking && CurrentPhase() != Phase::kAvailability)) continue;
+    std::string message = "The update of " + channel_.name + " was refused: " + row.reason +
+                          ". No files were changed.";
+    Log(std::string(row.name) + ": " + RawText(text));
+    Status(message);
+    Error(message);
+    channel_refused_ = true;
+    return 0;
+  }
   switch (code) {
     case CASTANET_ERROR_CONNECT_FAILED: {
       const char* message = LoadResourceString(20067);

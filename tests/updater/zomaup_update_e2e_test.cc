@@ -134,6 +134,28 @@ TEST_F(ZomaUpUpdateTest, UnreachableServerIsRetriedUntilCancelAndYes) {
   EXPECT_FALSE(fs::exists(ClientMarker()));
 }
 
+TEST_F(ZomaUpUpdateTest, AChannelSignedByAnUntrustedKeyStopsTheUpdateVisibly) {
+  PublishChannel("Zoma/Programs", {{"Programs/readme.txt", "programs"}});
+  std::string error;
+  ASSERT_TRUE(castanet::GenerateSigningKey(&key_, &error)) << error;  // a stranger signs
+  PublishChannel("Zoma/GameInfo", {{"GameInfo/games.txt", "games"}});
+  PublishChannel("Zoma/Zoma", {{"Data/zoma.dat", "data"}});
+  PublishChannel("Zoma/WindowsSystem", {{"zomasys.dll", "system"}});
+  env_["ZOMA_UI_ANSWERS"] = "IDOK,IDOK";
+  ASSERT_EQ(RunZomaUp(), 0);
+  Lines log = Log();
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/GameInfo..."), 1);  // not retried
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/Zoma..."), 0);
+  EXPECT_EQ(Count(log, "Updating registry..."), 0);
+  EXPECT_FALSE(fs::exists(root_ + "/GameInfo/games.txt"));
+  std::string transcript = Transcript();
+  EXPECT_NE(transcript.find("The update of Zoma/GameInfo was refused: it is not signed by a "
+                            "trusted key. No files were changed."),
+            std::string::npos)
+      << transcript;
+  EXPECT_FALSE(fs::exists(ClientMarker()));  // the client does not start as if up to date
+}
+
 TEST_F(ZomaUpUpdateTest, SelfUpdateThroughTheAlternateCopy) {
   std::string fresh = ReadFile(ZOMAUP_PROGRAM) + "\nNEW-UPDATER\n";
   PublishChannel("Zoma/Programs", {{"Programs/ZomaUp.exe", fresh}, {"Programs/readme.txt", "p"}});
