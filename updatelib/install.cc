@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <set>
 
 #include "updatelib/channel/file_io.h"
@@ -12,12 +13,51 @@
 #include "updatelib/session.h"
 
 namespace castanet {
+namespace {
+
+// True when every directory on the way to a channel path stays inside the target once
+// symbolic links are followed: a link inside the installation may point elsewhere in it,
+// never out of it.
+bool StaysInsideTarget(const std::string& target, const std::string& relative) {
+  char* resolved_target = realpath(target.c_str(), nullptr);
+  if (!resolved_target) return false;
+  std::string root = std::string(resolved_target) + "/";
+  free(resolved_target);
+  for (size_t slash = relative.find('/'); slash != std::string::npos;
+       slash = relative.find('/', slash + 1)) {
+    std::string directory = target + "/" + relative.substr(0, slash);
+    struct stat info;
+    if (lstat(directory.c_str(), &info) != 0) return true;  // made by the install itself
+    if (!S_ISLNK(info.st_mode)) continue;
+    char* resolved = realpath(directory.c_str(), nullptr);
+    if (!resolved) return false;
+    bool inside = (std::string(resolved) + "/").rfind(root, 0) == 0;
+    free(resolved);
+    if (!inside) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 int Session::Install(const Plan& plan) {
   InstallJournal journal_file(state_);
   Journal journal;
   journal.manifest_sha256 = manifest_sha256_;
   staged_files_.clear();
+  // Checked before anything changes, so that a refused path leaves the target whole.
+  for (const PlannedInstall& install : plan.installs) {
+    if (!StaysInsideTarget(state_.target(), install.file.path)) {
+      Fail(CASTANET_ERROR_INSTALL_FAILED, install.file.path + ": leads out of the target");
+      return MRB_UPDATE_FAILED;
+    }
+  }
+  for (const std::string& path : plan.deletes) {
+    if (!StaysInsideTarget(state_.target(), path)) {
+      Fail(CASTANET_ERROR_INSTALL_FAILED, path + ": leads out of the target");
+      return MRB_UPDATE_FAILED;
+    }
+  }
 
   // Directories first, parents before children.
   std::set<std::string> directories;

@@ -148,5 +148,46 @@ TEST_F(TrustTest, KeysRotateOnlyThroughASetTheTrustedKeysSigned) {
   EXPECT_EQ(TargetTree(), SourceTree());
 }
 
+TEST_F(TrustTest, InstallsFollowLinksOnlyWithinTheTarget) {
+  std::filesystem::create_directories(dir_ + "/outside");
+  std::filesystem::create_directories(target_ + "/real");
+  std::filesystem::create_directory_symlink(dir_ + "/outside", target_ + "/away");
+  std::filesystem::create_directory_symlink(target_ + "/real", target_ + "/alias");
+  WriteSource("alias/inside.txt", "in");
+  Publish();
+  ASSERT_EQ(Run().Call("mrbUpdate"), "0");
+  EXPECT_EQ(Tree(target_ + "/real"), (std::map<std::string, std::string>{{"inside.txt", "in"}}));
+
+  WriteSource("away/evil.txt", "out");
+  WriteSource("alias/inside.txt", "in 2");
+  Publish();
+  DriverRun escaped = Run();
+  EXPECT_EQ(escaped.Call("mrbUpdate"), "-1");
+  EXPECT_TRUE(escaped.HasEvent(CASTANET_ERROR_INSTALL_FAILED));
+  EXPECT_TRUE(Tree(dir_ + "/outside").empty());
+  EXPECT_EQ(Tree(target_ + "/real"), (std::map<std::string, std::string>{{"inside.txt", "in"}}));
+}
+
+TEST_F(TrustTest, ARenameInLetterCaseReplacesTheFile) {
+  WriteSource("Data/readme.txt", "one");
+  WriteSource("same.txt", "same");
+  Publish();
+  ASSERT_EQ(Run().Call("mrbUpdate"), "0");
+  RemoveSource("Data/readme.txt");
+  RemoveSource("same.txt");
+  WriteSource("Data/README.TXT", "two");
+  WriteSource("SAME.TXT", "same");
+  Publish();
+  ASSERT_EQ(Run().Call("mrbUpdate"), "0");
+  EXPECT_EQ(TargetTree(), SourceTree());
+  // A file another program left in another spelling is the same file too.
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(target_ + "/Data/Readme.Txt", "stray", &error));
+  WriteSource("Data/README.TXT", "three");
+  Publish();
+  ASSERT_EQ(Run().Call("mrbUpdate"), "0");
+  EXPECT_EQ(TargetTree(), SourceTree());
+}
+
 }  // namespace
 }  // namespace castanet::testing
