@@ -74,6 +74,9 @@ std::string ProgressDialog::TimeRemainingText(int percent) {
 }
 
 bool ProgressDialog::DiskSpaceCheck(std::uint32_t bytes_needed) {
+  // Like every window operation, nothing once the window is gone (Enter, or Cancel and
+  // Yes): no question is asked and the update goes on as it was left.
+  if (!OpenWindow()) return true;
   std::optional<std::uint32_t> free_bytes = system_.FreeDiskSpace();
   if (!free_bytes) return false;
   if (bytes_needed <= *free_bytes) return true;

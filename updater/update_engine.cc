@@ -32,11 +32,13 @@ UpdateEngine* UpdateEngine::Active() { return active_engine; }
 
 void UpdateEngine::StartSession(const std::string& name) {
   if (ready_ != 1) return;
+  // A thread whose pass was finished early (Enter) may still be running, and its last
+  // act sets ready: it ends before the flags are cleared, or the UI thread would take
+  // its result for the new pass's.
+  JoinThread();
   ready_ = 0;
   session_name_ = name;
   if (strncasecmp(name.c_str(), "Game", 4) != 0) game_index_ = 0;
-  // A thread whose pass was finished early (Enter) may still be running: it ends first.
-  JoinThread();
   thread_ = std::thread([this] { ThreadBody(); });
 }
 

@@ -57,8 +57,8 @@ class UpdateEngine {
   void SetDisplay(SessionDisplay* display) { display_ = display; }
 
   // Starting sessions (UI thread).
-  /// Does nothing unless ready; otherwise clears ready and runs the session on the
-  /// update thread.
+  /// Does nothing unless ready; otherwise waits for the previous update thread, clears
+  /// ready and runs the session on a new one.
   void StartSession(const std::string& name);
   void StartGameUpdate(int index);
   /// Waits for the update thread to end.

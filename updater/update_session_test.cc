@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 #include "platform/registry.h"
 #include "platform/testing/temp_prefix.h"
@@ -298,6 +301,33 @@ TEST_F(UpdateSessionTest, OperationAndErrorTables) {
   EXPECT_TRUE(engine.Succeeded());
   EXPECT_FALSE(engine.Busy());
   EXPECT_EQ(system_.LogLines().back(), "CASTANET_ERROR_UNEXPECTED_EOF: eof");
+}
+
+TEST_F(UpdateSessionTest, APassStartedAfterEnterWaitsForTheOldThreadAndRunsInFull) {
+  MakeEngine();
+  library_.availability_events = [](int, const std::string&) {
+    return std::vector<FakeEvent>{{100, {}}};
+  };
+  std::atomic<bool> finished_early{false};
+  display_.on_status = [&] {
+    // Enter during the first pass; the old thread goes on for a while without a window.
+    if (!finished_early.exchange(true)) {
+      engine_->FinishNow();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  };
+  auto wait_while_busy = [&] {
+    while (engine_->Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  engine_->StartStandardSession();
+  wait_while_busy();
+  ASSERT_TRUE(engine_->Succeeded());
+  engine_->StartStandardSession();  // the second pass, as after a "Needs=" setting
+  wait_while_busy();
+  // Ready again means the second pass has been through every channel.
+  EXPECT_EQ(Count(system_.LogLines(), "=====| Updating Zoma/WindowsSystem..."), 2);
+  EXPECT_TRUE(engine_->Succeeded());
+  engine_->JoinThread();
 }
 
 TEST_F(UpdateSessionTest, AChannelTheLibraryRefusesFailsThePassAndSaysSo) {
