@@ -5,11 +5,15 @@
 #include "platform/registry_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <mutex>
 
 #include "platform/prefix.h"
 
@@ -17,6 +21,20 @@ namespace platform::reg::internal {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+
+// The process id without a system call on every registry call; a forked child learns
+// its own at the fork.
+pid_t CurrentProcessId() {
+  static std::atomic<pid_t> pid{0};
+  static std::once_flag watch_forks;
+  std::call_once(watch_forks, [] { pthread_atfork(nullptr, nullptr, [] { pid = 0; }); });
+  pid_t current = pid.load(std::memory_order_relaxed);
+  if (current == 0) {
+    current = getpid();
+    pid.store(current, std::memory_order_relaxed);
+  }
+  return current;
+}
 
 // A fresh registry holds the roots and the keys every Windows installation has, so
 // that callers which only open them (the RunOnce entry, delayed renames) find them.
@@ -187,6 +205,11 @@ template <typename Body>
 Status Store::Transact(bool write, Body body) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (Status status = Connect(); status != kErrorSuccess) return status;
+  return InTransaction(write, body);
+}
+
+template <typename Body>
+Status Store::InTransaction(bool write, Body body) {
   Transaction transaction(db_, write);
   if (transaction.status() != kErrorSuccess) return transaction.status();
   return transaction.Finish(body());
@@ -197,11 +220,33 @@ Store& Store::Get() {
   return *store;
 }
 
-std::string Store::DatabasePath() { return PrefixPath("registry.db"); }
+std::string Store::DatabasePath() {
+  // Asked on every registry call: the answer is kept for the environment it was made in.
+  struct Cached {
+    std::string variables[3];
+    std::string path;
+    bool valid = false;
+  };
+  static constexpr const char* kVariables[] = {"ZOMA_PREFIX", "XDG_DATA_HOME", "HOME"};
+  thread_local Cached cached;
+  bool same = cached.valid;
+  for (int i = 0; i < 3 && same; ++i) {
+    const char* value = std::getenv(kVariables[i]);
+    same = cached.variables[i] == (value ? value : "");
+  }
+  if (same) return cached.path;
+  for (int i = 0; i < 3; ++i) {
+    const char* value = std::getenv(kVariables[i]);
+    cached.variables[i] = value ? value : "";
+  }
+  cached.path = PrefixPath("registry.db");
+  cached.valid = !cached.path.empty();
+  return cached.path;
+}
 
 void Store::Disconnect() {
   // A connection inherited across fork belongs to the parent: drop it without closing.
-  if (db_ && owner_ == getpid()) {
+  if (db_ && owner_ == CurrentProcessId()) {
     for (auto& entry : statements_) sqlite3_finalize(entry.second);
     sqlite3_close(db_);
   }
@@ -239,7 +284,7 @@ class SetupLock {
 Status Store::Connect() {
   std::string path = DatabasePath();
   if (path.empty()) return kErrorRegistryIoFailed;
-  if (db_ && path == path_ && owner_ == getpid()) return kErrorSuccess;
+  if (db_ && path == path_ && owner_ == CurrentProcessId()) return kErrorSuccess;
   Disconnect();
   SetupLock setup_lock(path);
   sqlite3* db = nullptr;
@@ -251,7 +296,7 @@ Status Store::Connect() {
   }
   db_ = db;
   path_ = path;
-  owner_ = getpid();
+  owner_ = CurrentProcessId();
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   Status status = CreateSchema();
   if (status != kErrorSuccess) Disconnect();
@@ -316,25 +361,22 @@ Status Store::Depth(KeyId key, std::int64_t* depth) {
 }
 
 Status Store::Version(std::int64_t* version) {
-  // data_version moves when another connection commits, total_changes when this one does.
-  Query query = Statement("PRAGMA data_version");
-  if (Status s = StepRow(query); s != kErrorSuccess) return s;
-  *version = query.Number(0) * 1000003 + sqlite3_total_changes64(db_);
+  // Changes this connection made. Those of other processes are seen from the next
+  // batch on, and by every enumeration that starts again at index 0, as a snapshot per
+  // enumeration would show them; checking for them on every call would cost a lock.
+  *version = sqlite3_total_changes64(db_);
   return kErrorSuccess;
 }
 
-Store::Cursor* Store::FindCursor(KeyId key, bool values, std::uint32_t index,
-                                 std::int64_t version) {
+Store::Cursor* Store::FindCursor(KeyId key, bool values, std::int64_t version) {
   for (Cursor& cursor : cursors_)
-    if (cursor.key == key && cursor.values == values && cursor.version == version &&
-        cursor.index + 1 == index)
-      return &cursor;
+    if (cursor.key == key && cursor.values == values && cursor.version == version) return &cursor;
   return nullptr;
 }
 
-void Store::KeepCursor(const Cursor& cursor) {
+void Store::KeepCursor(Cursor cursor) {
   constexpr std::size_t kMaxCursors = 16;
-  Cursor kept = cursor;
+  Cursor kept = std::move(cursor);
   kept.use = ++cursor_uses_;
   for (Cursor& existing : cursors_) {
     if (existing.key == kept.key && existing.values == kept.values) {
@@ -482,30 +524,61 @@ Status Store::RemoveTree(KeyId key) {
 }
 
 Status Store::ValueAt(KeyId key, std::uint32_t index, ValueRecord* value) {
-  return Transact(false, [&]() -> Status {
+  constexpr std::size_t kBatchRows = 256;
+  constexpr std::size_t kBatchBytes = 1 << 20;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (Status status = Connect(); status != kErrorSuccess) return status;
+  std::int64_t version = 0;
+  if (Status s = Version(&version); s != kErrorSuccess) return s;
+  if (Cursor* cursor = index == 0 ? nullptr : FindCursor(key, true, version)) {
+    if (index >= cursor->index && index - cursor->index < cursor->batch.size()) {
+      cursor->use = ++cursor_uses_;
+      *value = cursor->batch[index - cursor->index];
+      return kErrorSuccess;
+    }
+    if (cursor->batch_reaches_end && index >= cursor->index) return kErrorNoMoreItems;
+  }
+  const Cursor* cursor = FindCursor(key, true, version);
+  bool continues =
+      cursor && !cursor->batch.empty() && index == cursor->index + cursor->batch.size();
+  Cursor next;
+  next.key = key;
+  next.values = true;
+  next.version = version;
+  next.index = index;
+  Status status = InTransaction(false, [&]() -> Status {
     if (Status s = Found(key); s != kErrorSuccess) return s;
-    std::int64_t version = 0;
-    if (Status s = Version(&version); s != kErrorSuccess) return s;
-    const Cursor* cursor = FindCursor(key, true, index, version);
     Query seek = Statement(
-        "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? ORDER BY id LIMIT 1");
+        "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? ORDER BY id LIMIT ?");
     Query skip = Statement(
-        "SELECT id, name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
-    Query& query = cursor || index == 0 ? seek : skip;
-    query.Bind(1, key).Bind(2, cursor ? cursor->last_id : static_cast<std::int64_t>(index));
-    Status s = StepRow(query);
-    if (s == kErrorFileNotFound) return kErrorNoMoreItems;
-    if (s != kErrorSuccess) return s;
-    *value = {query.Bytes(1), static_cast<std::uint32_t>(query.Number(2)), query.Bytes(3)};
-    Cursor next;
-    next.key = key;
-    next.values = true;
-    next.index = index;
-    next.version = version;
-    next.last_id = query.Number(0);
-    KeepCursor(next);
+        "SELECT id, name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT ? OFFSET ?");
+    Query& query = continues || index == 0 ? seek : skip;
+    query.Bind(1, key);
+    if (&query == &seek) {
+      query.Bind(2, continues ? cursor->last_id : 0).Bind(3, std::int64_t{kBatchRows});
+    } else {
+      query.Bind(2, std::int64_t{kBatchRows}).Bind(3, static_cast<std::int64_t>(index));
+    }
+    std::size_t bytes = 0;
+    int code = SQLITE_DONE;
+    while (next.batch.size() < kBatchRows && bytes < kBatchBytes &&
+           (code = query.Step()) == SQLITE_ROW) {
+      next.last_id = query.Number(0);
+      next.batch.push_back(
+          {query.Bytes(1), static_cast<std::uint32_t>(query.Number(2)), query.Bytes(3)});
+      bytes += next.batch.back().name.size() + next.batch.back().data.size();
+    }
+    if (next.batch.size() < kBatchRows && bytes < kBatchBytes) {
+      if (code != SQLITE_DONE) return StatusFromSqlite(code);
+      next.batch_reaches_end = true;
+    }
     return kErrorSuccess;
   });
+  if (status != kErrorSuccess) return status;
+  if (next.batch.empty()) return kErrorNoMoreItems;
+  *value = next.batch.front();
+  KeepCursor(std::move(next));
+  return kErrorSuccess;
 }
 
 Status Store::SubkeyAt(KeyId key, std::uint32_t index, std::string* name) {
@@ -513,7 +586,8 @@ Status Store::SubkeyAt(KeyId key, std::uint32_t index, std::string* name) {
     if (Status s = Found(key); s != kErrorSuccess) return s;
     std::int64_t version = 0;
     if (Status s = Version(&version); s != kErrorSuccess) return s;
-    const Cursor* cursor = FindCursor(key, false, index, version);
+    const Cursor* cursor = FindCursor(key, false, version);
+    if (cursor && cursor->index + 1 != index) cursor = nullptr;
     Query seek = Statement(
         "SELECT name, folded FROM keys WHERE parent = ? AND folded > ? ORDER BY folded LIMIT 1");
     Query skip = Statement(
