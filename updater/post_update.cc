@@ -22,17 +22,6 @@ namespace ui = platform::ui;
 
 constexpr const char* kReplacementSuffix = ".zoma";
 
-// The path as one literal argument of a script call: the characters that would end the
-// argument or start a call are escaped.
-std::string ScriptLiteral(const std::string& text) {
-  std::string literal;
-  for (char c : text) {
-    if (c == '$' || c == '{' || c == '}' || c == ';') literal += '$';
-    literal += c;
-  }
-  return literal;
-}
-
 class DefaultPostUpdateActions : public PostUpdateActions {
  public:
   explicit DefaultPostUpdateActions(SystemServices& system) : system_(system) {}
@@ -49,7 +38,7 @@ class DefaultPostUpdateActions : public PostUpdateActions {
     {
       // The script's output is not used; it only has to be released.
       script::TextBuffer output;
-      script::Evaluate(output, "$ReadFile{" + ScriptLiteral(script_path) + "}", instance);
+      script::EvaluateFile(output, script_path, instance);
     }
     script::DestroyInstance(instance);
   }
