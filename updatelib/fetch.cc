@@ -88,7 +88,7 @@ bool Session::AdvanceKeySet(std::string_view pointer_text, const TransferSetting
     requests[0].url = base_url_ + KeySetPath(version);
     requests[0].max_bytes = kMaxKeySetSize;
     std::vector<HttpResult> results;
-    RunTransfers(settings, requests, &observer, &results);
+    http_->Run(settings, requests, &observer, &results);
     const HttpResult& result = results[0];
     std::string name = channel_ + " key set " + std::to_string(version);
     if (result.aborted) {
@@ -148,7 +148,7 @@ bool Session::FetchChannel() {
   requests[0].max_bytes = kMaxPointerSize;
   requests[0].if_none_match = cached_etag;
   std::vector<HttpResult> results;
-  RunTransfers(settings, requests, &observer, &results);
+  http_->Run(settings, requests, &observer, &results);
   const HttpResult result = results[0];
   if (result.aborted) {
     cancelled_ = true;
@@ -215,7 +215,7 @@ bool Session::FetchChannel() {
     std::vector<HttpRequest> manifest_request(1);
     manifest_request[0].url = base_url_ + ManifestPath(pointer.version, pointer.manifest_sha256);
     manifest_request[0].max_bytes = std::min(pointer.manifest_size, kMaxManifestSize);
-    RunTransfers(settings, manifest_request, &observer, &results);
+    http_->Run(settings, manifest_request, &observer, &results);
     if (results[0].aborted) {
       cancelled_ = true;
       fetch_error_ = CASTANET_UDPATE_CANCELED;

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 #include "updatelib/journal.h"
 #include "updatelib/session.h"
 
@@ -81,13 +82,13 @@ int Session::Install(const Plan& plan) {
     std::string staged = journal_file.NewPath(op.number);
     std::string held = state_.HoldingPath(install.file.sha256);
     std::string error;
-    unlink(staged.c_str());
+    Sys().unlink(staged.c_str());
     // The first file with these contents takes the held copy itself (a link costs no
     // space); further ones get copies, so no two installed files share their data.
-    bool staged_ok =
-        linked_contents.insert(install.file.sha256).second
-            ? (link(held.c_str(), staged.c_str()) == 0 || CopyFileContents(held, staged, &error))
-            : CopyFileContents(held, staged, &error);
+    bool staged_ok = linked_contents.insert(install.file.sha256).second
+                         ? (Sys().link(held.c_str(), staged.c_str()) == 0 ||
+                            CopyFileContents(held, staged, &error))
+                         : CopyFileContents(held, staged, &error);
     if (!staged_ok) {
       // Never CASTANET_ERROR_CANT_READ here: the updater deletes the file that event names.
       Fail(IsDiskFullErrno(errno) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_BAD_STATE,

@@ -73,6 +73,7 @@ std::unique_ptr<Session> Session::Create(const SessionConfig& config, std::strin
 
 Session::Session(const SessionConfig& config, std::string channel, std::string base_url)
     : config_(config),
+      http_(config.http ? config.http : &CurlHttpClient()),
       channel_(std::move(channel)),
       base_url_(std::move(base_url)),
       state_(config.target, channel_) {}

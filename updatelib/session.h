@@ -31,6 +31,8 @@ struct SessionConfig {
   // of a key file that may add more. Channels are refused when neither gives a key.
   std::string built_in_keys;
   std::string key_file;
+  // Where transfers go; none: libcurl.
+  HttpClient* http = nullptr;
 };
 
 class Session {
@@ -79,6 +81,7 @@ class Session {
   int Install(const Plan& plan);
 
   SessionConfig config_;
+  HttpClient* http_;
   std::string channel_;   // channel name: the path of the channel URL
   std::string base_url_;  // channel URL with one trailing '/'
   ChannelState state_;

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 
 namespace castanet {
 namespace {
@@ -153,7 +154,7 @@ bool StartJob(const TransferSettings& settings, Job* job) {
   const HttpRequest& request = *job->request;
   if (!request.file.empty()) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (request.resume ? O_APPEND : O_TRUNC);
-    job->fd = open(request.file.c_str(), flags, 0644);
+    job->fd = Sys().open(request.file.c_str(), flags, 0644);
     if (job->fd < 0) {
       job->result->write_errno = errno;
       job->result->error = request.file + ": " + std::strerror(errno);
@@ -218,7 +219,7 @@ void FinishJob(Job* job, CURLcode code) {
   if (job->fd >= 0) {
     struct stat info;
     if (fstat(job->fd, &info) == 0) result->file_size = info.st_size;
-    close(job->fd);
+    Sys().close(job->fd);
     job->fd = -1;
   }
   job->observer->OnDone(job->index, result);
@@ -280,6 +281,18 @@ void RunTransfers(const TransferSettings& settings, const std::vector<HttpReques
     }
     if (running > 0) curl_multi_poll(multi, nullptr, 0, 200, nullptr);
   }
+}
+
+HttpClient& CurlHttpClient() {
+  class Curl : public HttpClient {
+   public:
+    void Run(const TransferSettings& settings, const std::vector<HttpRequest>& requests,
+             TransferObserver* observer, std::vector<HttpResult>* results) override {
+      RunTransfers(settings, requests, observer, results);
+    }
+  };
+  static Curl* client = new Curl();  // lives for the process, like the connection pool
+  return *client;
 }
 
 }  // namespace castanet
