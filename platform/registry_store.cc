@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "platform/prefix.h"
 
 namespace platform::reg::internal {
@@ -160,12 +161,7 @@ Status StepRow(Query& query) {
 
 }  // namespace
 
-std::string FoldName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
+std::string FoldName(std::string_view name) { return ToUpperAscii(name); }
 
 // One transaction per store call; rolled back unless committed.
 class Store::Transaction {

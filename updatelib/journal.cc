@@ -1,12 +1,12 @@
 // Writing, applying, undoing and recovering install journals.
 #include "updatelib/journal.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/short_names.h"
 #include "updatelib/castanet.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
@@ -227,13 +227,9 @@ bool InstallJournal::Recover(const std::string& installed_manifest_sha256,
 
 void InstallJournal::ClearDirectory(const std::string& relative) {
   std::string directory = state_.Path(relative);
-  DIR* dir = opendir(directory.c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") Sys().unlink((directory + "/" + name).c_str());
-  }
-  closedir(dir);
+  std::vector<std::string> names;
+  platform::ReadDirectoryNames(directory, &names);
+  for (const std::string& name : names) Sys().unlink((directory + "/" + name).c_str());
 }
 
 }  // namespace castanet

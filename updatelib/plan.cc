@@ -1,12 +1,12 @@
 // Planning an update.
 #include "updatelib/plan.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
 
+#include "platform/short_names.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/pointer.h"
 
@@ -64,16 +64,14 @@ class OtherSpellings {
   std::multimap<std::string, std::string> List(const std::string& directory) {
     std::multimap<std::string, std::string> names;  // folded name -> name
     std::string host = directory.empty() ? channel_.target() : channel_.TargetPath(directory);
-    DIR* dir = opendir(host.c_str());
-    if (!dir) return names;
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == ".." || (directory.empty() && name == ".castanet")) continue;
+    std::vector<std::string> entries;
+    platform::ReadDirectoryNames(host, &entries);
+    for (const std::string& name : entries) {
+      if (directory.empty() && name == ".castanet") continue;
       struct stat info;
       if (lstat((host + "/" + name).c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
         names.emplace(PathKey(name), name);
     }
-    closedir(dir);
     return names;
   }
 
@@ -104,18 +102,16 @@ bool CurrentContents(const ChannelState& channel, const InstalledState& state,
 std::set<std::string> PathsOfOtherChannels(const ChannelState& channel) {
   std::set<std::string> paths;
   std::string root = channel.target() + "/.castanet";
-  DIR* dir = opendir(root.c_str());
-  if (!dir) return paths;
+  std::vector<std::string> names;
+  if (!platform::ReadDirectoryNames(root, &names)) return paths;
   std::string own = channel.directory().substr(root.size() + 1);
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == ".." || name == own) continue;
+  for (const std::string& name : names) {
+    if (name == own) continue;
     InstalledState state;
     std::string error;
     if (!ChannelState::ForKey(channel.target(), name).Load(&state, &error)) continue;
     for (const auto& [key, entry_value] : state.files) paths.insert(key);
   }
-  closedir(dir);
   return paths;
 }
 

@@ -1,10 +1,9 @@
 // ZomaUp's start-up sequence, main loop and chaining.
 #include "updater/application.h"
 
-#include <strings.h>
-
 #include "clientcfg/path_list.h"
 #include "clientcfg/settings_store.h"
+#include "platform/ascii.h"
 #include "platform/command_line.h"
 #include "platform/registry.h"
 #include "updater/string_table.h"
@@ -42,7 +41,8 @@ int Application::Run() {
   std::string command_line = system_.CommandLine();
   args_ = ParseStartupArguments(command_line.substr(platform::ParseProgramToken(command_line).rest),
                                 TakeCachedArguments);
-  fix_stub_ = strcasecmp(BaseNameWithoutExtension(system_.ModuleFileName()).c_str(), "VLFIX") == 0;
+  fix_stub_ =
+      platform::EqualsIgnoreCase(BaseNameWithoutExtension(system_.ModuleFileName()), "VLFIX");
 
   // The fix copy waits for its parent; every other copy runs alone.
   if (args_.fix_mode) {

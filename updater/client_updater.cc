@@ -1,8 +1,7 @@
 // The installation's answers to the update engine.
 #include "updater/client_updater.h"
 
-#include <strings.h>
-
+#include "platform/ascii.h"
 #include "updater/logon_entry.h"
 #include "updater/update_settings.h"
 
@@ -60,8 +59,8 @@ bool ClientUpdater::IsUpdaterFile(const std::string& name) {
   std::string normalised = name;
   for (char& c : normalised)
     if (c == '\\') c = '/';
-  return strcasecmp(normalised.c_str(), "programs/zomaup.exe") == 0 ||
-         strcasecmp(normalised.c_str(), "programs/mrbupd.dll") == 0;
+  return platform::EqualsIgnoreCase(normalised, "programs/zomaup.exe") ||
+         platform::EqualsIgnoreCase(normalised, "programs/mrbupd.dll");
 }
 
 bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string& holding_path) {
@@ -70,9 +69,9 @@ bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string&
   system_.CreateDirectoryTree(*root + "\\Alternate");
   std::size_t dot = name.rfind('.');
   std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
-  if (strcasecmp(extension.c_str(), "EXE") == 0)
+  if (platform::EqualsIgnoreCase(extension, "EXE"))
     return system_.CopyFile(holding_path, *root + "\\Alternate\\ZomaUp.exe", false);
-  if (strcasecmp(extension.c_str(), "DLL") == 0)
+  if (platform::EqualsIgnoreCase(extension, "DLL"))
     return system_.CopyFile(holding_path, *root + "\\Alternate\\mrbupd.dll", false);
   return false;
 }

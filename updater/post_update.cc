@@ -2,12 +2,11 @@
 // step after a second pass, and the start of the launch target.
 #include "updater/post_update.h"
 
-#include <strings.h>
-
 #include <string>
 #include <vector>
 
 #include "clientcfg/path_list.h"
+#include "platform/ascii.h"
 #include "platform/boot.h"
 #include "platform/files.h"
 #include "platform/setup_install.h"
@@ -90,8 +89,7 @@ class DefaultPostUpdateActions : public PostUpdateActions {
       if (found.attributes & platform::kFileAttributeDirectory) continue;
       // The search also matches short names; only a long name ending in ".zoma" counts.
       if (found.name.size() <= suffix_length ||
-          strcasecmp(found.name.c_str() + found.name.size() - suffix_length, kReplacementSuffix) !=
-              0)
+          !platform::EndsWithIgnoreCase(found.name, kReplacementSuffix))
         continue;
       names.push_back(found.name);
     }

@@ -2,9 +2,9 @@
 // table with its retries.
 #include "updater/update_engine.h"
 
-#include <strings.h>
-
 #include <algorithm>
+
+#include "platform/ascii.h"
 
 namespace zoma {
 namespace {
@@ -38,7 +38,7 @@ void UpdateEngine::StartSession(const std::string& name) {
   JoinThread();
   ready_ = 0;
   session_name_ = name;
-  if (strncasecmp(name.c_str(), "Game", 4) != 0) game_index_ = 0;
+  if (!platform::StartsWithIgnoreCase(name, "Game")) game_index_ = 0;
   thread_ = std::thread([this] { ThreadBody(); });
 }
 

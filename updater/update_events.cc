@@ -1,10 +1,9 @@
 // The update library's event callback: each message code turned into a log line, a
 // status text, a progress value, an error box or an action, by the tables of the
 // update, error and operation messages.
-#include <strings.h>
-
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/win_error.h"
 #include "updater/progress_arithmetic.h"
 #include "updater/string_table.h"
@@ -35,7 +34,7 @@ std::string UnknownMessageLine(const char* prefix, int code, const char* text) {
 }
 
 bool SameNoCase(const char* text, const char* other) {
-  return text && strcasecmp(text, other) == 0;
+  return text && platform::EqualsIgnoreCase(text, other);
 }
 
 struct UpdateRow {
