@@ -16,11 +16,7 @@ void ClientUpdater::StartStandardSession() {
 }
 
 void ClientUpdater::AnnounceRestart() {
-  succeeded_ = 0;
-  failed_ = 1;
-  stopped_ = 0;
-  ready_ = 1;
-  SetForceUpdate(true);
+  PrepareRepeatedPass();
   Status("Zoma needs to restart the update to ensure you are updated correctly.");
 }
 
@@ -36,12 +32,11 @@ std::string ClientUpdater::UserAgent() { return zoma::UserAgent(MainSetting("Cur
 
 std::optional<std::string> ClientUpdater::Password() { return UpdateSetting("Password"); }
 
-void ClientUpdater::SelectServerAndChannels() {
+UpdateSources ClientUpdater::SelectSources() {
   ClientKind kind = ReadClientKind();
   std::optional<LaunchRecordFields> record = ReadLaunchRecord();
   Region region = RegionFromText(record ? record->region_text : "");
-  server_ = SelectServer(region, kind);
-  channels_ = ChannelTable(kind, options_.fix_mode);
+  return {SelectServer(region, kind), ChannelTable(kind, options_.fix_mode)};
 }
 
 std::optional<std::string> ClientUpdater::InstallationDirectory() { return RootDirectory(); }
@@ -77,7 +72,7 @@ bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string&
 }
 
 void ClientUpdater::Chain() {
-  if (options_.chain) options_.chain(target_directory_);
+  if (options_.chain) options_.chain(TargetDirectory());
 }
 
 void ClientUpdater::RegisterLogonEntry(const std::string& name) { zoma::RegisterLogonEntry(name); }

@@ -36,7 +36,7 @@ class ClientUpdater : public UpdateEngine {
   std::string UserAgent() override;
   std::string ClientName() override { return "ZomaClient"; }
   std::optional<std::string> Password() override;
-  void SelectServerAndChannels() override;
+  UpdateSources SelectSources() override;
   std::optional<std::string> InstallationDirectory() override;
   std::optional<std::vector<std::string>> RequestLog() override;
   bool IsUpdaterFile(const std::string& name) override;

@@ -10,8 +10,8 @@ namespace zoma {
 
 namespace ui = platform::ui;
 
-ProgressDialog::ProgressDialog(SystemServices& system, UpdateEngine& engine)
-    : system_(system), engine_(engine) {}
+ProgressDialog::ProgressDialog(SystemServices& system, SessionControl& session)
+    : system_(system), session_(session) {}
 
 void ProgressDialog::Create() {
   ui::ProgressTemplate layout;
@@ -96,7 +96,7 @@ void ProgressDialog::OnCommand(ui::Command command) {
       std::lock_guard<std::mutex> lock(mutex_);
       window.swap(window_);
     }
-    engine_.FinishNow();
+    session_.FinishNow();
     if (window) window->Close();
     return;
   }
@@ -106,7 +106,7 @@ void ProgressDialog::OnCommand(ui::Command command) {
       "play.  \n\nDo you still wish to stop the update?",
       ui::kMbYesNo | ui::kMbIconQuestion);
   if (answer != ui::kIdYes) return;
-  engine_.MarkStopped();
+  session_.MarkStopped();
   Close();
   ui::MessageBox(nullptr, LoadResourceString(kStrUpdateCancelledNotice), kUpdaterCaption,
                  ui::kMbOk | ui::kMbIconExclamation);

@@ -46,7 +46,8 @@ bool UpdateEngine::SendRequestLog() {
   return true;
 }
 
-bool UpdateEngine::RunChannel() {
+bool UpdateEngine::RunChannel(const ChannelEntry& channel) {
+  channel_ = channel;
   const std::string title = FormatResourceString(kStrUpdating, channel_.name);
   Log("=====| " + title);
   self_file_staged_ = 0;

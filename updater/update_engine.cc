@@ -37,14 +37,8 @@ void UpdateEngine::StartSession(const std::string& name) {
   // its result for the new pass's.
   JoinThread();
   ready_ = 0;
-  session_name_ = name;
-  if (!platform::StartsWithIgnoreCase(name, "Game")) game_index_ = 0;
+  static_cast<void>(name);  // every session updates the installation's table
   thread_ = std::thread([this] { ThreadBody(); });
-}
-
-void UpdateEngine::StartGameUpdate(int index) {
-  game_index_ = index;
-  StartSession("Games/" + std::to_string(index));
 }
 
 void UpdateEngine::JoinThread() {
@@ -56,9 +50,12 @@ void UpdateEngine::MarkSucceeded() {
   failed_ = 0;
 }
 
-void UpdateEngine::MarkFailed() {
+void UpdateEngine::PrepareRepeatedPass() {
   succeeded_ = 0;
   failed_ = 1;
+  stopped_ = 0;
+  ready_ = 1;
+  force_update_ = 1;
 }
 
 void UpdateEngine::FinishNow() {
@@ -78,14 +75,6 @@ void UpdateEngine::SessionEnded() { MarkSucceeded(); }
 void UpdateEngine::ReportProgress(int percent) {
   if (display_) display_->Progress(percent);
 }
-
-void UpdateEngine::StatusLine1(const std::string& text) {
-  std::string line = WithoutLineEnds(text);
-  if (line.empty() || line == " ") return;
-  // Accepted; the progress window has no line for it.
-}
-
-void UpdateEngine::StatusLine2(const std::string& text) { StatusLine1(text); }
 
 void UpdateEngine::Error(const std::string& text) {
   if (display_) display_->Error(WithoutLineEnds(text));
@@ -112,10 +101,11 @@ void UpdateEngine::EndSession(bool succeeded, bool failed) {
 }
 
 void UpdateEngine::ThreadBody() {
-  SelectServerAndChannels();
+  UpdateSources sources = SelectSources();
+  server_ = sources.server;
   std::optional<std::string> directory = InstallationDirectory();
   if (!directory) {
-    StatusLine1("Update Complete: Unnecessary for this game.");
+    // "Update Complete: Unnecessary for this game." has no line in the window.
     EndSession(true, false);
     return;
   }
@@ -126,17 +116,17 @@ void UpdateEngine::ThreadBody() {
     EndSession(false, true);
     return;
   }
-  RunSession(*directory);
+  RunSession(*directory, sources.channels);
 }
 
-void UpdateEngine::RunSession(const std::string& directory) {
+void UpdateEngine::RunSession(const std::string& directory,
+                              const std::vector<ChannelEntry>& channels) {
   ready_ = 0;
   succeeded_ = 0;
   failed_ = 0;
   stopped_ = 0;
   connected_ = 0;
   self_file_staged_ = 0;
-  SessionBegins();
   installation_directory_ = directory;
   if (!system_.CreateDirectoryTree(directory)) {
     // Neither succeeded nor failed: the UI thread reports it as a failed pass.
@@ -144,14 +134,13 @@ void UpdateEngine::RunSession(const std::string& directory) {
     SessionEnded();
     return;
   }
-  for (const ChannelEntry& entry : std::vector<ChannelEntry>(channels_)) {
+  for (const ChannelEntry& entry : channels) {
     for (int attempt = 0;; ++attempt) {
-      channel_ = entry;
       connected_ = 0;
       transferring_ = false;
       first_transfer_seen_ = false;
       channel_refused_ = false;
-      bool ran = RunChannel();
+      bool ran = RunChannel(entry);
       // A refused channel is not retried, and the pass is not a success: the user has
       // been told, and the client must not start as if it were up to date.
       if (channel_refused_) {

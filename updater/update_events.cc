@@ -229,7 +229,7 @@ int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
       log_line("CASTANET_UPDATE_TRANSFER", FileMessage(20050, text));
       if (!first_transfer_seen_) {
         first_transfer_seen_ = true;
-        TransferStarted();
+        transferring_ = true;
       }
       return 0;
     case CASTANET_UPDATE_INSTALLING:
