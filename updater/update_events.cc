@@ -108,6 +108,51 @@ constexpr RefusalRow kRefusalRows[] = {
      "the server's documents do not match this channel", true},
 };
 
+enum class ErrorAction {
+  kNone,
+  kLogText,        // logs the event's own text and ends the pass as a success
+  kDeleteFile,     // deletes the file the event names
+  kInstallFailed,  // chains when an updater file is staged, else the undo follows
+};
+
+// Error events: the log line "<name><separator><message>", and whether the message also
+// goes to the status line and the "Update Error" box.
+struct ErrorRow {
+  int code;
+  const char* name;
+  int message;
+  bool with_text;  // the message takes the event's text (file name, realm)
+  const char* separator;
+  bool status;
+  bool error_box;
+  ErrorAction action;
+};
+
+constexpr ErrorRow kErrorRows[] = {
+    {CASTANET_ERROR_CONNECT_FAILED, "CASTANET_ERROR_CONNECT_FAILED", 20067, false, ": ", true, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_NO_SUCH_CHANNEL, "CASTANET_ERROR_NO_SUCH_CHANNEL", 20211, false, ": ", false,
+     true, ErrorAction::kNone},
+    {CASTANET_ERROR_UNEXPECTED_EOF, "CASTANET_ERROR_UNEXPECTED_EOF", 0, false, ": ", false, false,
+     ErrorAction::kLogText},
+    {CASTANET_ERROR_DISK_FULL, "CASTANET_ERROR_DISK_FULL", 20210, true, ": ", false, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_CANT_READ, "CASTANET_ERROR_CANT_READ", 20209, true, ": ", false, false,
+     ErrorAction::kDeleteFile},
+    {CASTANET_ERROR_FILE_MISSING, "CASTANET_ERROR_FILE_MISSING", 20212, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_INSTALL_FAILED, "CASTANET_ERROR_INSTALL_FAILED", 20207, false, ": ", false,
+     false, ErrorAction::kInstallFailed},
+    {CASTANET_ERROR_RENAME_FAILED, "CASTANET_ERROR_RENAME_FAILED", 20206, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_DELETE_FAILED, "CASTANET_ERROR_DELETE_FAILED", 20208, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_WRONG_PASSWD, "CASTANET_ERROR_WRONG_PASSWD", 20216, true, " ", false, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_NO_WINSOCK, "CASTANET_ERROR_NO_WINSOCK", 20203, false, ": ", false, true,
+     ErrorAction::kNone},
+};
+
 bool IsUpdateTableCode(int code) {
   return (code >= 100 && code <= 111) || (code >= 200 && code <= 203) ||
          (code >= 5009 && code <= 5012);
@@ -141,75 +186,50 @@ int UpdateEngine::HandleErrorEvent(std::uint16_t code, const char* text, bool* h
     channel_refused_ = true;
     return 0;
   }
-  switch (code) {
-    case CASTANET_ERROR_CONNECT_FAILED: {
-      const char* message = LoadResourceString(20067);
-      Log(std::string("CASTANET_ERROR_CONNECT_FAILED: ") + message);
-      Status(message);
-      Error(message);
-      return 0;
+  const ErrorRow* row = nullptr;
+  for (const ErrorRow& candidate : kErrorRows)
+    if (candidate.code == code) row = &candidate;
+  if (row == nullptr) {
+    *handled = false;
+    return 0;
+  }
+  std::string event_text = FileText(text);
+  if (row->action == ErrorAction::kDeleteFile) {
+    if (text) system_.DeleteFile(text);
+    // The log line shows the path with its backslashes doubled.
+    std::string doubled;
+    for (char c : event_text) {
+      if (c == '\\') doubled.push_back('\\');
+      doubled.push_back(c);
     }
-    case CASTANET_ERROR_NO_SUCH_CHANNEL: {
-      const char* message = LoadResourceString(20211);
-      Log(std::string("CASTANET_ERROR_NO_SUCH_CHANNEL: ") + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_UNEXPECTED_EOF:
-      Log("CASTANET_ERROR_UNEXPECTED_EOF: " + RawText(text));
+    event_text = doubled;
+  }
+  if (row->action == ErrorAction::kInstallFailed && SelfFileStaged()) {
+    Chain();  // Returns only when the copy could not be started.
+    return 0;
+  }
+  if (row->action == ErrorAction::kLogText) {
+    Log(std::string(row->name) + ": " + RawText(text));
+  } else {
+    std::string message = row->with_text ? FormatResourceString(row->message, event_text)
+                                         : std::string(LoadResourceString(row->message));
+    Log(std::string(row->name) + row->separator + message);
+    if (row->status) Status(message);
+    if (row->error_box) Error(message);
+  }
+  switch (row->action) {
+    case ErrorAction::kLogText:  // an unexpected end counts as a finished, successful pass
       succeeded_ = 1;
       failed_ = 0;
       ready_ = 1;
-      return 0;
-    case CASTANET_ERROR_DISK_FULL: {
-      std::string message = FileMessage(20210, text);
-      Log("CASTANET_ERROR_DISK_FULL: " + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_CANT_READ: {
-      if (text) system_.DeleteFile(text);
-      std::string doubled;
-      for (const char* p = text ? text : "(unnamed file)"; *p; ++p) {
-        if (*p == '\\') doubled.push_back('\\');
-        doubled.push_back(*p);
-      }
-      Log("CASTANET_ERROR_CANT_READ: " + FormatResourceString(20209, doubled));
-      return 0;
-    }
-    case CASTANET_ERROR_FILE_MISSING:
-      Log("CASTANET_ERROR_FILE_MISSING: " + FileMessage(20212, text));
-      return 0;
-    case CASTANET_ERROR_INSTALL_FAILED:
-      if (SelfFileStaged()) {
-        Chain();  // Returns only when the copy could not be started.
-        return 0;
-      }
-      Log(std::string("CASTANET_ERROR_INSTALL_FAILED: ") + LoadResourceString(20207));
+      break;
+    case ErrorAction::kInstallFailed:
       SetPhase(Phase::kUndo);
-      return 0;
-    case CASTANET_ERROR_RENAME_FAILED:
-      Log("CASTANET_ERROR_RENAME_FAILED: " + FileMessage(20206, text));
-      return 0;
-    case CASTANET_ERROR_DELETE_FAILED:
-      Log("CASTANET_ERROR_DELETE_FAILED: " + FileMessage(20208, text));
-      return 0;
-    case CASTANET_ERROR_WRONG_PASSWD: {
-      std::string message = FileMessage(20216, text);
-      Log("CASTANET_ERROR_WRONG_PASSWD " + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_NO_WINSOCK: {
-      const char* message = LoadResourceString(20203);
-      Log(std::string("CASTANET_ERROR_NO_WINSOCK: ") + message);
-      Error(message);
-      return 0;
-    }
+      break;
     default:
-      *handled = false;
-      return 0;
+      break;
   }
+  return 0;
 }
 
 int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
