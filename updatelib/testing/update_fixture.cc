@@ -70,12 +70,13 @@ void UpdateFixture::SetUp() {
   std::filesystem::create_directories(source_);
   std::filesystem::create_directories(target_);
   std::string error;
-  ASSERT_TRUE(castanet::GenerateSigningKey(&key_, &error));
+  publisher_ = std::make_unique<ChannelPublisher>(www_);
+  key_ = publisher_->key();
   // The library trusts the key file beside it: each test runs its own copy.
   library_ = dir_ + "/lib/mrbupd.dll";
   std::filesystem::create_directories(dir_ + "/lib");
   std::filesystem::copy_file(MRBUPD_LIBRARY, library_);
-  TrustKeys(PublicKeyLine(key_, "test"));
+  TrustKeys(publisher_->KeyFileText());
   ASSERT_TRUE(server_.Start(www_, dir_ + "/nginx", "ZomaClient", kPassword, &error)) << error;
 }
 
@@ -113,14 +114,7 @@ void UpdateFixture::RemoveSource(const std::string& relative) {
 }
 
 zomapublish::PublishOptions UpdateFixture::DefaultOptions() const {
-  zomapublish::PublishOptions options;
-  options.document_root = www_;
-  options.channel = kChannel;
-  options.source = source_;
-  options.keys = {key_};
-  options.level = 3;
-  options.patch_level = 3;
-  return options;
+  return publisher_->Options(kChannel, source_);
 }
 
 zomapublish::PublishReport UpdateFixture::Publish(zomapublish::PublishOptions options) {

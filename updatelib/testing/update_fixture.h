@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "updatelib/channel/publisher.h"
+#include "updatelib/testing/channel_publisher.h"
 #include "updatelib/testing/nginx_server.h"
 
 namespace castanet::testing {
@@ -62,7 +64,8 @@ class UpdateFixture : public ::testing::Test {
   uint64_t BytesServed(const std::string& part) const;
 
   std::string dir_, www_, source_, target_, library_;
-  castanet::SigningKey key_;
+  std::unique_ptr<ChannelPublisher> publisher_;
+  castanet::SigningKey key_;  // the publisher's
   NginxServer server_;
   int runs_ = 0;
 };
