@@ -8,7 +8,7 @@
 namespace zoma {
 
 ClientUpdater::ClientUpdater(SystemServices& system, UpdateLog& log, ClientUpdaterOptions options)
-    : UpdateEngine(system, log), options_(std::move(options)) {}
+    : UpdateEngine(system, log, this), options_(std::move(options)) {}
 
 void ClientUpdater::StartStandardSession() {
   option_b_ = 1;
@@ -71,8 +71,8 @@ bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string&
   return false;
 }
 
-void ClientUpdater::Chain() {
-  if (options_.chain) options_.chain(TargetDirectory());
+void ClientUpdater::Chain(const std::string& target_directory) {
+  if (options_.chain) options_.chain(target_directory);
 }
 
 void ClientUpdater::RegisterLogonEntry(const std::string& name) { zoma::RegisterLogonEntry(name); }

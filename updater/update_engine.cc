@@ -16,9 +16,15 @@ std::string WithoutLineEnds(std::string text) {
   return text;
 }
 
+Installation& NoInstallation() {
+  static Installation* none = new Installation();
+  return *none;
+}
+
 }  // namespace
 
-UpdateEngine::UpdateEngine(SystemServices& system, UpdateLog& log) : system_(system), log_(log) {
+UpdateEngine::UpdateEngine(SystemServices& system, UpdateLog& log, Installation* installation)
+    : system_(system), log_(log), installation_(installation ? *installation : NoInstallation()) {
   active_engine = this;
 }
 
@@ -68,10 +74,6 @@ void UpdateEngine::SetRetryPause(int first_ms, int cap_ms) {
   retry_pause_cap_ms_ = cap_ms;
 }
 
-std::string UpdateEngine::UserAgent() { return "UpdateLibrary/0.96"; }
-
-void UpdateEngine::SessionEnded() { MarkSucceeded(); }
-
 void UpdateEngine::ReportProgress(int percent) {
   if (display_) display_->Progress(percent);
 }
@@ -97,13 +99,13 @@ void UpdateEngine::EndSession(bool succeeded, bool failed) {
   succeeded_ = succeeded ? 1 : 0;
   failed_ = failed ? 1 : 0;
   ready_ = 1;
-  SessionEnded();
+  if (installation_.EveryPassSucceeds()) MarkSucceeded();
 }
 
 void UpdateEngine::ThreadBody() {
-  UpdateSources sources = SelectSources();
+  UpdateSources sources = installation_.SelectSources();
   server_ = sources.server;
-  std::optional<std::string> directory = InstallationDirectory();
+  std::optional<std::string> directory = installation_.InstallationDirectory();
   if (!directory) {
     // "Update Complete: Unnecessary for this game." has no line in the window.
     EndSession(true, false);
@@ -131,7 +133,7 @@ void UpdateEngine::RunSession(const std::string& directory,
   if (!system_.CreateDirectoryTree(directory)) {
     // Neither succeeded nor failed: the UI thread reports it as a failed pass.
     ready_ = 1;
-    SessionEnded();
+    if (installation_.EveryPassSucceeds()) MarkSucceeded();
     return;
   }
   for (const ChannelEntry& entry : channels) {

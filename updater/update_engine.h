@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "updater/installation.h"
 #include "updater/update_library.h"
 #include "updater/update_log.h"
 #include "updater/update_sources.h"
@@ -40,12 +41,6 @@ class SessionControl {
   virtual void MarkStopped() = 0;
 };
 
-/// Where a session updates from, as the installation decides it.
-struct UpdateSources {
-  std::string server;  // "host:port"
-  std::vector<ChannelEntry> channels;
-};
-
 /// The library operation in progress; the event callback reads messages by it.
 enum class Phase : std::uint32_t {
   kUpdate = 0,
@@ -59,7 +54,9 @@ enum class Phase : std::uint32_t {
 
 class UpdateEngine : public SessionControl {
  public:
-  UpdateEngine(SystemServices& system, UpdateLog& log);
+  /// `installation` answers for the installation being updated; it must outlive the
+  /// engine. None: an installation with nothing to update.
+  UpdateEngine(SystemServices& system, UpdateLog& log, Installation* installation = nullptr);
   virtual ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
   UpdateEngine& operator=(const UpdateEngine&) = delete;
@@ -97,29 +94,9 @@ class UpdateEngine : public SessionControl {
   /// The retry pauses: the first, doubled per attempt up to the cap (milliseconds).
   void SetRetryPause(int first_ms, int cap_ms);
 
-  // Installation-specific answers.
-  virtual std::string UserAgent();
-  virtual std::string ClientName() { return {}; }
-  virtual std::optional<std::string> Password() { return std::nullopt; }
-  /// The server and the channel table of the session; none: no channels.
-  virtual UpdateSources SelectSources() { return {}; }
-  /// None: nothing to update; empty: not installed.
-  virtual std::optional<std::string> InstallationDirectory() { return std::nullopt; }
-  /// The request-log lines; nullopt when they cannot be made.
-  virtual std::optional<std::vector<std::string>> RequestLog() {
-    return std::vector<std::string>{};
-  }
-  virtual bool IsUpdaterFile(const std::string& /*name*/) { return false; }
-  virtual bool StageUpdaterFile(const std::string& /*name*/, const std::string& /*holding_path*/) {
-    return false;
-  }
-  /// Starts the Alternate copy and ends the process; returns only when it failed.
-  virtual void Chain() {}
-  virtual void RegisterLogonEntry(const std::string& /*name*/) {}
-  virtual void CloseRegistryHandles() {}
-
-  // Notifications.
-  virtual void SessionEnded();
+  Installation& installation() { return installation_; }
+  /// Registry handles are closed after every use; nothing is held here to close.
+  void CloseRegistryHandles() {}
 
   // Display: each ignores a missing window.
   void ReportProgress(int percent);
@@ -133,8 +110,6 @@ class UpdateEngine : public SessionControl {
   /// The library's event callback, for the active engine.
   int HandleEvent(std::uint16_t code, const char* text);
 
-  /// The host directory of the channel being updated (the Alternate copy finishes it).
-  const std::string& TargetDirectory() const { return target_directory_; }
 
  protected:
   /// The thread body: server and table, installation directory, then the channels.
@@ -164,6 +139,7 @@ class UpdateEngine : public SessionControl {
 
   SystemServices& system_;
   UpdateLog& log_;
+  Installation& installation_;
   const UpdateLibrary* library_ = nullptr;
   SessionDisplay* display_ = nullptr;
 

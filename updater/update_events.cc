@@ -205,7 +205,7 @@ int UpdateEngine::HandleErrorEvent(std::uint16_t code, const char* text, bool* h
     event_text = doubled;
   }
   if (row->action == ErrorAction::kInstallFailed && SelfFileStaged()) {
-    Chain();  // Returns only when the copy could not be started.
+    installation_.Chain(target_directory_);  // Returns only when the copy could not start.
     return 0;
   }
   if (row->action == ErrorAction::kLogText) {
@@ -288,13 +288,13 @@ int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
 
 int UpdateEngine::InstallFile(const char* text) {
   if (!text) return -1;
-  if (IsUpdaterFile(text)) {
+  if (installation_.IsUpdaterFile(text)) {
     // The library must not install it over the running program: the new version goes
     // to the Alternate directory and the chain takes over.
     char buffer[platform::kMaxPath];
     std::snprintf(buffer, sizeof buffer, "%s", text);
     if (library_->lookup_holding_area_file(handle_, buffer, sizeof buffer) == 0 &&
-        StageUpdaterFile(text, buffer))
+        installation_.StageUpdaterFile(text, buffer))
       self_file_staged_ = 1;
     return -1;
   }
@@ -304,7 +304,7 @@ int UpdateEngine::InstallFile(const char* text) {
     if (relocated && *relocated) system_.DeleteFile(relocated);
   }
   for (const char* name : kReplacementSystemFiles)
-    if (SameNoCase(text, name)) RegisterLogonEntry(text);
+    if (SameNoCase(text, name)) installation_.RegisterLogonEntry(text);
   Log(std::string(kUpdatePrefix) + "CASTANET_UPDATE_INSTALL: " + FileMessage(20051, text));
   return 0;
 }
