@@ -2,9 +2,9 @@
 // signature blocks and key files. Any text ends in a result or a refusal with a
 // reason, and a parsed manifest or pointer written out parses back the same.
 #include "fuzz/fuzz_input.h"
+#include "updatelib/channel/key_set.h"
 #include "updatelib/channel/manifest.h"
 #include "updatelib/channel/pointer.h"
-#include "updatelib/channel/key_set.h"
 #include "updatelib/channel/signed_text.h"
 
 namespace {

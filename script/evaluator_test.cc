@@ -140,8 +140,8 @@ TEST_F(EvaluatorTest, NestingLimitStopsRunawayRecursion) {
 TEST_F(EvaluatorTest, ATextPastItsLimitStopsTheEvaluationInOrder) {
   const int depth = instance_->tree().depth();
   // Inside a user function's scope and a loop's, several levels down.
-  std::string out = Run(
-      "before$F{big;$ForList{i;$Length{$Repeat{$Repeat{x;4096};100000}};a}}$big{}after");
+  std::string out =
+      Run("before$F{big;$ForList{i;$Length{$Repeat{$Repeat{x;4096};100000}};a}}$big{}after");
   EXPECT_TRUE(instance_->memory_limit_hit());
   EXPECT_EQ(out, "before");
   EXPECT_EQ(instance_->tree().depth(), depth);  // every scope it opened is closed

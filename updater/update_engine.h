@@ -110,7 +110,6 @@ class UpdateEngine : public SessionControl {
   /// The library's event callback, for the active engine.
   int HandleEvent(std::uint16_t code, const char* text);
 
-
  protected:
   /// The thread body: server and table, installation directory, then the channels.
   void ThreadBody();

@@ -12,8 +12,8 @@ namespace {
 
 int OpenFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
-constexpr SystemCalls kReal = {OpenFile, ::read,   ::write,  ::fsync, ::syncfs, ::close,
-                               ::rename, ::link,   ::unlink, ::mkdir, ::rmdir};
+constexpr SystemCalls kReal = {OpenFile, ::read, ::write,  ::fsync, ::syncfs, ::close,
+                               ::rename, ::link, ::unlink, ::mkdir, ::rmdir};
 
 }  // namespace
 
