@@ -12,6 +12,7 @@
 #include "platform/setup_install.h"
 #include "script/tessel.h"
 #include "updater/launch_code.h"
+#include "updater/update_log.h"
 #include "updater/update_settings.h"
 
 namespace zoma {
@@ -38,6 +39,13 @@ class DefaultPostUpdateActions : public PostUpdateActions {
       // The script's output is not used; it only has to be released.
       script::TextBuffer output;
       script::EvaluateFile(output, script_path, instance);
+    }
+    // A script that was stopped does not stop the updater; the log says what happened.
+    if (instance->memory_limit_hit() || instance->nesting_limit_hit()) {
+      UpdateLog log(system_, [&root] { return std::optional<std::string>(root); });
+      log.Write(instance->memory_limit_hit()
+                    ? "Post-update script stopped: a text grew past its limit or memory ran out."
+                    : "Post-update script stopped: calls nested too deep.");
     }
     script::DestroyInstance(instance);
   }
