@@ -1,8 +1,6 @@
 // Reading and editing "properties.txt". Names compare without regard to case.
 #include "updatelib/properties.h"
 
-#include <strings.h>
-
 #include "platform/ascii.h"
 #include "updatelib/channel/file_io.h"
 #include "updatelib/channel/text_fields.h"
@@ -16,7 +14,7 @@ bool LineHasName(std::string_view line, const std::string& name) {
   size_t equals = line.find('=');
   if (equals == std::string_view::npos) return false;
   std::string key = Trim(line.substr(0, equals));
-  return key.size() == name.size() && strncasecmp(key.c_str(), name.c_str(), key.size()) == 0;
+  return platform::EqualsIgnoreCase(key, name);
 }
 
 }  // namespace

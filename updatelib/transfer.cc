@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "updatelib/channel/file_io.h"
 #include "updatelib/channel/system_calls.h"
 
@@ -126,7 +127,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   }
   std::string line(data, length);
-  if (line.size() > 5 && strncasecmp(line.c_str(), "etag:", 5) == 0) {
+  if (line.size() > 5 && platform::StartsWithIgnoreCase(line, "etag:")) {
     size_t start = line.find_first_not_of(" \t", 5);
     size_t end = line.find_last_not_of(" \t\r\n");
     if (start != std::string::npos && end != std::string::npos && end >= start) {
