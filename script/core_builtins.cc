@@ -108,7 +108,7 @@ void UseBinding(Call& call, Value* value, const std::string& name, int first) {
   // $L{L;L;L;...} calls built-ins from built-ins without a stream in between.
   NestingLevel level(call.instance);
   if (!level.ok()) return;
-  RetainValue(value);
+  RetainedValue keep(value);
   if (value->is_variable()) {
     EvaluateVariable(*call.out, value);
   } else {
@@ -116,7 +116,6 @@ void UseBinding(Call& call, Value* value, const std::string& name, int first) {
     for (int i = first; i < call.argc; ++i) args.push_back(call.args[i]);
     InvokeBuiltin(call.instance, value, *call.out, static_cast<int>(args.size()), args.data());
   }
-  ReleaseValue(value);
 }
 
 // Writes a variable's text or a user function's body, as stored or quoted.

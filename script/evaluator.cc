@@ -31,12 +31,11 @@ void EvaluateUndefined(Stream& stream, std::string_view name) {
   SymbolTree& tree = instance->tree();
   Value* handler = tree.FindValue("Undefined");
   if (handler == nullptr || !handler->is_variable()) return;
-  RetainValue(handler);
+  RetainedValue keep(handler);
   tree.PushScope();
   tree.Bind("UndefinedName", MakeTextValue(name, kOwnsCopy), false, 0);
   EvaluateVariable(stream, handler);
   tree.PopScope();
-  ReleaseValue(handler);
 }
 
 }  // namespace
@@ -172,7 +171,7 @@ void CallResolved(Stream& stream, std::string_view name, Binding* binding) {
     return;
   }
   Value* value = binding->value;
-  RetainValue(value);
+  RetainedValue keep(value);
   if (value->is_variable()) {
     EvaluateVariable(stream, value);
   } else {
@@ -182,7 +181,6 @@ void CallResolved(Stream& stream, std::string_view name, Binding* binding) {
     CollectArguments(stream, storage, *args, false);
     InvokeBuiltin(instance, value, stream, static_cast<int>(args->size()), args->data());
   }
-  ReleaseValue(value);
 }
 
 const Value* PlainVariableText(Instance* instance, Binding* binding) {

@@ -63,6 +63,19 @@ void ResetValueText(Value* value, std::string_view text, uint32_t flags);
 void RetainValue(Value* value);
 void ReleaseValue(Value* value);
 
+// Keeps a value alive while it runs, also when an evaluation is stopped by unwinding
+// (a text past its limit, memory running out).
+class RetainedValue {
+ public:
+  explicit RetainedValue(Value* value) : value_(value) { RetainValue(value_); }
+  ~RetainedValue() { ReleaseValue(value_); }
+  RetainedValue(const RetainedValue&) = delete;
+  RetainedValue& operator=(const RetainedValue&) = delete;
+
+ private:
+  Value* value_;
+};
+
 struct Scope;
 struct Leaf;
 
