@@ -42,6 +42,12 @@ std::uint32_t GetPrivateProfileSectionNames(char* buffer, std::uint32_t size,
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& file);
 
+/// Adds "key=value" at the end of the section even when the key is there already, as
+/// list sections need (WININIT.INI's [Rename]); otherwise like
+/// WritePrivateProfileString.
+bool AppendPrivateProfileLine(const std::string& section, const std::string& key,
+                              const std::string& value, const std::string& file);
+
 /// The whole file as a document (empty when it is missing, unreadable or larger than
 /// any INI file should be), for code that walks a file itself (WININIT.INI).
 ProfileDocument LoadProfileDocument(const std::string& file);

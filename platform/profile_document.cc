@@ -136,6 +136,21 @@ void ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     lines_[line] = ParseLine(lines_[line].key + "=" + std::string(value));
     return;
   }
+  InsertAtSectionEnd(static_cast<std::size_t>(header), std::move(text));
+}
+
+void ProfileDocument::Append(std::string_view section, std::string_view key,
+                             std::string_view value) {
+  std::string text = std::string(key) + "=" + std::string(value);
+  long header = FindSection(section);
+  if (header < 0) {
+    Set(section, key, value);
+    return;
+  }
+  InsertAtSectionEnd(static_cast<std::size_t>(header), std::move(text));
+}
+
+void ProfileDocument::InsertAtSectionEnd(std::size_t header, std::string text) {
   // After the section's last non-blank line, so that a blank line before the next
   // section stays where it is.
   std::size_t insert = SectionEnd(header);

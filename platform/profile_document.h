@@ -30,6 +30,9 @@ class ProfileDocument {
   /// Sets a value, replacing the key's line or adding it at the end of its section;
   /// a missing section is added at the end of the text.
   void Set(std::string_view section, std::string_view key, std::string_view value);
+  /// Adds a key line at the end of its section even when the key is there already
+  /// (for list sections such as WININIT.INI's [Rename]).
+  void Append(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKey(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);
 
@@ -49,6 +52,8 @@ class ProfileDocument {
   // End of the section that begins at `header` (the next header or the end).
   std::size_t SectionEnd(std::size_t header) const;
   long FindKey(std::size_t header, std::string_view key) const;
+  // Puts a line after the last non-blank line of the section that begins at `header`.
+  void InsertAtSectionEnd(std::size_t header, std::string text);
   static Line ParseLine(std::string text);
   // The value of a key line: trimmed, one pair of surrounding quotes removed.
   static std::string ValueOf(const Line& line);

@@ -50,6 +50,17 @@ TEST(ProfileDocument, EditsKeepTheRestOfTheText) {
   EXPECT_EQ(empty.Text(), "[S]\r\nk=v\r\n");
 }
 
+// List sections keep every line: a second delete must not replace the first.
+TEST(ProfileDocument, AppendKeepsDuplicateKeys) {
+  ProfileDocument ini("[Rename]\r\nNUL=C:\\A.TXT\r\n\r\n[Other]\r\n");
+  ini.Append("Rename", "NUL", "C:\\B.TXT");
+  ini.Append("New", "NUL", "C:\\C.TXT");
+  EXPECT_EQ(ini.Text(),
+            "[Rename]\r\nNUL=C:\\A.TXT\r\nNUL=C:\\B.TXT\r\n\r\n[Other]\r\n\r\n"
+            "[New]\r\nNUL=C:\\C.TXT\r\n");
+  EXPECT_EQ(ini.Entries("rename").size(), 2u);
+}
+
 TEST(ProfileDocument, BufferRules) {
   std::vector<std::string> names = {"ab", "cde"};
   for (std::uint32_t size = 1; size <= 9; ++size) {

@@ -176,4 +176,23 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
   return ReplaceFile(host, document.Text());
 }
 
+bool AppendPrivateProfileLine(const std::string& section, const std::string& key,
+                              const std::string& value, const std::string& file) {
+  std::lock_guard<std::mutex> lock(write_mutex);
+  std::string host = ProfileHostPath(file);
+  if (host.empty()) {
+    SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  std::string text;
+  Status status = ReadProfile(host, &text);
+  if (status != kErrorSuccess && status != kErrorFileNotFound) {
+    SetLastError(status);
+    return false;
+  }
+  ProfileDocument document(text);
+  document.Append(section, key, value);
+  return ReplaceFile(host, document.Text());
+}
+
 }  // namespace platform

@@ -19,6 +19,11 @@ void RegisterCoreLibrary(Instance* instance);
 void RegisterHttpLibrary(Instance* instance);
 // Checksums, patches, archives, file versions and update control (lib/versions.cc).
 void RegisterVersionLibrary(Instance* instance);
+// RTPatch, IsFileWriteable, ModuleLoadsProperly, the after-reboot rows and IsCookedFile
+// (lib/patches.cc).
+void RegisterPatchRows(Instance* instance);
+// SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
+void RegisterFileVersionRows(Instance* instance);
 
 // One entry of the ordered list of libraries a new instance registers.
 struct LibraryEntry {

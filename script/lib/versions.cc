@@ -10,8 +10,10 @@ void RegisterVersionLibrary(Instance* instance) {
   // Checksum and its script-text family (lib/checksums.cc).
   // RTPatch, IsFileWriteable, ModuleLoadsProperly, the after-reboot rows and
   // IsCookedFile (lib/patches.cc).
+  RegisterPatchRows(instance);
   // GZip, GUnzip and the cabinet rows (lib/archives.cc).
   // SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
+  RegisterFileVersionRows(instance);
   (void)instance;
 }
 
