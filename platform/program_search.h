@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/win_error.h"
 
@@ -26,6 +27,12 @@ Status FindNamedFile(const std::string& name, FoundFile* found);
 /// means "no extension"); a bare name is looked for in the application directory, the
 /// system and Windows directories, the current directory, then PATH.
 Status FindLibraryFile(const std::string& name, FoundFile* found);
+
+/// The directories of PATH (in Windows form, ";"-separated), in order.
+std::vector<std::string> PathDirectories();
+
+/// The directory of the running program, in Windows form.
+std::string ApplicationDirectory();
 
 /// Host path of the running program (/proc/self/exe).
 std::string RunningProgramHostPath();

@@ -22,12 +22,6 @@ bool IsRegularFile(const std::string& host_path) {
   return !host_path.empty() && stat(host_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string ApplicationDirectory() {
-  std::string program = ToWindowsPath(RunningProgramHostPath());
-  std::size_t cut = program.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : program.substr(0, cut);
-}
-
 // Tries each candidate name in each directory (or as written when there are no
 // directories) and reports the first regular file.
 Status FindFirst(const std::vector<std::string>& candidates,
@@ -52,7 +46,19 @@ Status FindFirst(const std::vector<std::string>& candidates,
   return kErrorFileNotFound;
 }
 
-// The directories of PATH (in Windows form, ";"-separated), in order.
+std::vector<std::string> WithPath(std::vector<std::string> directories) {
+  for (std::string& directory : PathDirectories()) directories.push_back(directory);
+  return directories;
+}
+
+}  // namespace
+
+std::string ApplicationDirectory() {
+  std::string program = ToWindowsPath(RunningProgramHostPath());
+  std::size_t cut = program.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : program.substr(0, cut);
+}
+
 std::vector<std::string> PathDirectories() {
   std::vector<std::string> directories;
   std::string list;
@@ -66,13 +72,6 @@ std::vector<std::string> PathDirectories() {
   }
   return directories;
 }
-
-std::vector<std::string> WithPath(std::vector<std::string> directories) {
-  for (std::string& directory : PathDirectories()) directories.push_back(directory);
-  return directories;
-}
-
-}  // namespace
 
 std::string BaseName(const std::string& path) {
   std::size_t cut = path.find_last_of("\\/:");

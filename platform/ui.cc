@@ -250,6 +250,8 @@ int DefaultResult(std::uint32_t style) {
 }
 
 namespace internal {
+Backend& CurrentBackend() { return TheBackend(); }
+
 void Backend::WaitForEvents(int timeout_ms) {
   std::unique_lock<std::mutex> lock(wake_mutex);
   wake_signal.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return woken; });
@@ -297,6 +299,7 @@ std::shared_ptr<ProgressWindow> CreateProgressWindow(const ProgressTemplate& lay
 
 int MessageBox(const ProgressWindow* /*owner*/, const std::string& text, const std::string& caption,
                std::uint32_t style) {
+  internal::BeforeMessageBox(text);
   int answer = TheBackend().ShowMessageBox(text, caption, style);
   AppendTranscript({"messagebox", caption, Hex8(style), text, ResultName(answer)});
   return answer;

@@ -10,6 +10,10 @@
 // ZOMA_UI_PRESS=Command@Status text (several joined by '|') presses Cancel or Enter
 // on the progress window when that status text first appears, so tests can drive every
 // flow.
+// ZOMA_UI_MEDIA=D:@Message text (or D:=/host/dir@Message text, several joined by '|')
+// puts a disc in drive D: when a message box with that text first appears: the drive
+// map entry is pointed at the directory when one is given, and the shell asks the
+// windows whether to cancel AutoPlay (ui_window.h).
 #pragma once
 
 #include <cstdint>

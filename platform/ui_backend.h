@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "platform/ui_window.h"
 
 namespace platform::ui::internal {
 
@@ -51,7 +52,22 @@ class Backend {
   virtual bool HasSystemClipboard() const { return false; }
   virtual std::optional<std::string> ClipboardText() { return std::nullopt; }
   virtual bool SetClipboard(const std::optional<std::string>& /*text*/) { return false; }
+
+  /// Modeless text dialogs (ui_window.h), any thread; the window handle names them.
+  virtual void ShowTextDialog(std::uintptr_t /*window*/, const TextDialogTemplate& /*dialog*/) {}
+  virtual void CloseTextDialog(std::uintptr_t /*window*/) {}
+  /// A thread runs a window message loop (true) or has left it (false): while it does,
+  /// it is the user-interface thread, and other threads' boxes are shown through it.
+  virtual void AttachMessageLoop(bool /*attached*/) {}
 };
+
+/// The backend in use (chosen on first use).
+Backend& CurrentBackend();
+
+/// Before a message box is shown: the disc arrivals ZOMA_UI_MEDIA asks for.
+void BeforeMessageBox(const std::string& text);
+/// Points the drive map entry of `letter` at a host directory (a disc put in).
+void InsertMedium(char letter, const std::string& host_directory);
 
 std::unique_ptr<Backend> CreateNoneBackend();
 std::unique_ptr<Backend> CreateTextBackend();

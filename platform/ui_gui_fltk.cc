@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -148,6 +149,7 @@ class PasteReceiver : public Fl_Widget {
 };
 
 ProgressDialog* window_left_open = nullptr;
+std::map<std::uintptr_t, std::unique_ptr<Fl_Double_Window>>* dialogs_left_open = nullptr;
 
 class GuiBackend : public Backend {
  public:
@@ -159,7 +161,12 @@ class GuiBackend : public Backend {
 
   // At exit another thread may hold the FLTK lock, so a window still open is left to
   // vanish with the process (kept reachable for the leak checker).
-  ~GuiBackend() override { window_left_open = dialog_.release(); }
+  ~GuiBackend() override {
+    window_left_open = dialog_.release();
+    if (!text_dialogs_.empty())
+      dialogs_left_open =
+          new std::map<std::uintptr_t, std::unique_ptr<Fl_Double_Window>>(std::move(text_dialogs_));
+  }
 
   const char* Name() const override { return "gui"; }
 
@@ -213,6 +220,27 @@ class GuiBackend : public Backend {
 
   void Wake() override {
     if (!wake_pending_.exchange(true)) Fl::awake();
+  }
+
+  void ShowTextDialog(std::uintptr_t window, const TextDialogTemplate& dialog) override {
+    OnUiThread([&] {
+      std::unique_ptr<Fl_Double_Window>& shown = text_dialogs_[window];
+      shown = gui::MakeTextDialog(dialog);
+      shown->show();
+      Fl::flush();
+    });
+  }
+
+  void CloseTextDialog(std::uintptr_t window) override {
+    OnUiThread([&] {
+      text_dialogs_.erase(window);
+      Fl::flush();
+    });
+  }
+
+  void AttachMessageLoop(bool attached) override {
+    if (attached) ui_thread_ = std::this_thread::get_id();
+    loop_attached_ = attached;
   }
 
   std::optional<std::string> BrowseForFile(const FileDialogRequest& request) override {
@@ -276,10 +304,12 @@ class GuiBackend : public Backend {
   }
 
   // Runs `job` under the lock: here, or on the UI thread while the progress window is
-  // open and this is another thread. A job nobody has started when the window closes
-  // is taken back and run here.
+  // open or a window message loop runs there, and this is another thread. A job nobody
+  // has started when the window closes (or the loop ends) is taken back and run here.
+  bool UiThreadPumps() const { return progress_open_ || loop_attached_; }
+
   void OnUiThread(const std::function<void()>& job) {
-    if (!progress_open_ || std::this_thread::get_id() == ui_thread_) {
+    if (!UiThreadPumps() || std::this_thread::get_id() == ui_thread_) {
       FltkLock lock;
       job();
       return;
@@ -292,7 +322,7 @@ class GuiBackend : public Backend {
     Wake();
     lock.lock();
     while (!queued->done) {
-      if (!queued->started && !progress_open_) {
+      if (!queued->started && !UiThreadPumps()) {
         jobs_.erase(std::find(jobs_.begin(), jobs_.end(), queued));
         lock.unlock();
         FltkLock fltk;
@@ -347,7 +377,9 @@ class GuiBackend : public Backend {
 
   std::unique_ptr<ProgressDialog> dialog_;
   std::vector<Command> commands_;  // UI thread, under the FLTK lock
+  std::map<std::uintptr_t, std::unique_ptr<Fl_Double_Window>> text_dialogs_;  // FLTK lock
   std::atomic<bool> progress_open_{false};
+  std::atomic<bool> loop_attached_{false};
   std::atomic<std::thread::id> ui_thread_{};
   std::atomic<bool> wake_pending_{false};
   std::mutex jobs_mutex_;

@@ -5,6 +5,7 @@
 
 #include <FL/Enumerations.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Widget.H>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "platform/ui_window.h"
 
 namespace platform::ui::internal::gui {
 
@@ -93,6 +95,10 @@ std::optional<std::string> RunFileChooser(const FileDialogRequest& request,
                                           const IdleHook& between_events);
 std::optional<std::string> RunFolderChooser(const std::string& prompt,
                                             const IdleHook& between_events);
+
+// A modeless dialog with one line of text in the template's font, centred on the
+// screen; shown by the caller.
+std::unique_ptr<Fl_Double_Window> MakeTextDialog(const TextDialogTemplate& dialog);
 
 // "Text\0*.txt;*.log\0All\0*.*\0\0" -> "Text (*.{txt,log})\tAll (*)".
 std::string ChooserFilterOf(const std::string& win32_filter);

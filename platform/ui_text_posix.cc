@@ -123,6 +123,13 @@ class TextBackend : public Backend {
 
   void Beep(std::int32_t) override { WriteAll("\a"); }
 
+  // A modeless dialog is one line above the progress line, if any.
+  void ShowTextDialog(std::uintptr_t, const TextDialogTemplate& dialog) override {
+    std::lock_guard<std::mutex> lock(draw_mutex_);
+    WriteAll("\r\033[K" + dialog.text + "\n");
+    DrawLocked();
+  }
+
  private:
   static std::string Plain(const std::string& label) {
     std::string out;

@@ -10,6 +10,10 @@
 //   window<TAB>hide | close
 //   dialog<TAB>open | save | folder<TAB>title<TAB>result or (cancelled)
 //   beep<TAB>type          sound<TAB>name<TAB>flags
+//   window<TAB>create<TAB>class<TAB>title<TAB>WxH style (hex, 8 digits)
+//   modeless<TAB>show<TAB>dialog id<TAB>caption<TAB>text      modeless<TAB>close<TAB>dialog id
+//   autoplay<TAB>D:<TAB>cancelled | allowed
+//   shell<TAB>verb<TAB>target<TAB>result (above 32: success)
 #pragma once
 
 #include <initializer_list>

@@ -30,7 +30,7 @@ const LibraryEntry kLibraries[] = {
     {"string", RegisterStringLibrary},
     {"file-system and system", RegisterSystemLibrary},
     {"core", RegisterCoreLibrary},
-    // extension loading, time and random numbers
+    {"extension loading, time and random numbers", RegisterExtensionAndTimeLibrary},
     {"HTTP", RegisterHttpLibrary},
     // regular expressions
 };

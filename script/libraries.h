@@ -17,6 +17,8 @@ void RegisterRegistryBuiltins(Instance* instance);
 void RegisterCoreLibrary(Instance* instance);
 // Fetching over HTTP, URL quoting and CGI form data (lib/http.cc).
 void RegisterHttpLibrary(Instance* instance);
+// Extension loading, time and random numbers (lib/extensions_time.cc).
+void RegisterExtensionAndTimeLibrary(Instance* instance);
 // Checksums, patches, archives, file versions and update control (lib/versions.cc).
 void RegisterVersionLibrary(Instance* instance);
 // RTPatch, IsFileWriteable, ModuleLoadsProperly, the after-reboot rows and IsCookedFile

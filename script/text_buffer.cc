@@ -50,7 +50,7 @@ void TextBuffer::Assign(std::string_view text) {
 
 void TextBuffer::Append(const char* text, size_t n) {
   if (size_ + n >= capacity_) Grow(size_ + n);
-  std::memcpy(data_ + size_, text, n);
+  if (n > 0) std::memcpy(data_ + size_, text, n);  // an empty view may carry no pointer
   size_ += n;
   data_[size_] = '\0';
 }
