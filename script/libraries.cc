@@ -32,7 +32,7 @@ const LibraryEntry kLibraries[] = {
     {"core", RegisterCoreLibrary},
     {"extension loading, time and random numbers", RegisterExtensionAndTimeLibrary},
     {"HTTP", RegisterHttpLibrary},
-    // regular expressions
+    {"regular expressions", RegisterRegexLibrary},
 };
 
 // Registered after the constants and token sets.

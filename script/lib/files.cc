@@ -1,6 +1,7 @@
 // The file and directory library: reading files as script or as data, writing text and
 // variables to files, running a body per line of a file, and the status file. Every
-// file name goes through the platform layer as a Windows path.
+// file name goes through the platform layer as a Windows path. The directory rows and
+// the tree walks are in directories.cc and tree_walks.cc.
 #include <string>
 
 #include "script/evaluator.h"
@@ -223,6 +224,8 @@ void RegisterFileLibrary(Instance* instance) {
   RegisterTable(instance, kFileBuiltins);
   RegisterTable(instance, kStatusVariables);
   RegisterTable(instance, kStatusScripts);
+  RegisterDirectoryBuiltins(instance);
+  RegisterTreeWalkBuiltins(instance);
 }
 
 }  // namespace script

@@ -8,13 +8,14 @@ namespace script {
 
 void RegisterVersionLibrary(Instance* instance) {
   // Checksum and its script-text family (lib/checksums.cc).
+  RegisterChecksumRows(instance);
   // RTPatch, IsFileWriteable, ModuleLoadsProperly, the after-reboot rows and
   // IsCookedFile (lib/patches.cc).
   RegisterPatchRows(instance);
   // GZip, GUnzip and the cabinet rows (lib/archives.cc).
+  RegisterArchiveRows(instance);
   // SelfRegister ... LaunchGameImmediately (lib/file_versions.cc).
   RegisterFileVersionRows(instance);
-  (void)instance;
 }
 
 }  // namespace script
