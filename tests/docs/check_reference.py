@@ -14,6 +14,7 @@ line end compares equal to a plain line break; a status other than 0 is stated o
 opening line:
     ```output rc=3
 """
+import concurrent.futures
 import os
 import re
 import subprocess
@@ -115,21 +116,22 @@ def run_example(tessel, script, scratch):
 
 
 def check_examples(tessel, paths):
+    cases = [(path, line, script, want, want_rc)
+             for path in paths for line, script, want, want_rc in examples(path)]
     failures = 0
-    count = 0
     with tempfile.TemporaryDirectory() as scratch:
-        for path in paths:
-            for line, script, want, want_rc in examples(path):
-                count += 1
-                got, rc, err = run_example(tessel, script, scratch)
+        # Two at a time: the examples are many and small, the machine has few cores.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            runs = pool.map(lambda case: run_example(tessel, case[2], scratch), cases)
+            for (path, line, _, want, want_rc), (got, rc, err) in zip(cases, runs):
                 if got != want or rc != want_rc:
                     failures += 1
                     print(f"FAIL {os.path.basename(path)}:{line}: got {got!r} status {rc}, "
                           f"expected {want!r} status {want_rc}")
                     if err:
                         print("  stderr: " + err.strip()[:300])
-    print(f"{count} examples, {failures} failed")
-    return count > 0 and failures == 0
+    print(f"{len(cases)} examples, {failures} failed")
+    return bool(cases) and failures == 0
 
 
 def main(argv):
