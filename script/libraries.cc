@@ -20,8 +20,7 @@ namespace {
 
 constexpr char kVersion[] = "0.7.1.0";
 
-// The libraries every instance registers, in this order. Later libraries join the list
-// where their comment stands when they exist.
+// The libraries every instance registers, in this order.
 const LibraryEntry kLibraries[] = {
     {"debugging", RegisterDebuggingLibrary},
     {"file and directory", RegisterFileLibrary},
