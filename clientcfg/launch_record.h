@@ -1,7 +1,7 @@
 // The binary launch record: the fixed 3,668-byte form of a launch file that describes
 // a game session to start. All numbers are 32-bit little-endian; texts are
 // zero-terminated within their fields (a text that fills its field has no terminator
-// and ends at the field's end).
+// and ends at the field's end). LoadLaunchFile reads records; this writes them.
 //
 //   0    4   0x00010000          348  16x16 server addresses
 //   4    4   command             604  4   lobby id
@@ -14,26 +14,25 @@
 //   336  4   chat id             2132 1536 not read
 //   340  4   number of players
 //   344  4   server address count n
-// An address slot: family (16 bits), 2 bytes, port (16 bits, network order), IPv4
-// address (network order), 6 bytes.
+// Address slots: see net_address.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "clientcfg/net_address.h"
 
 namespace clientcfg {
 
 inline constexpr std::size_t kLaunchRecordSize = 3668;
 inline constexpr std::uint32_t kLaunchRecordMagic = 0x00010000;
-
-struct NetAddress {
-  std::uint16_t family = 0;  // 0 unspec, 1 unix, 2 tcp, 3 udp, 4 vello
-  std::uint16_t port = 0;
-  std::uint32_t ipv4 = 0;  // a.b.c.d as (a << 24) | (b << 16) | (c << 8) | d
-};
+inline constexpr std::size_t kLaunchServerCountOffset = 344;
+inline constexpr std::size_t kLaunchServersOffset = 348;
+inline constexpr std::size_t kLaunchMcpCountOffset = 848;
+inline constexpr std::size_t kLaunchMcpsOffset = 852;
+inline constexpr std::size_t kLaunchAddressSlots = 16;
 
 struct LaunchRecord {
   std::int32_t command = 0;
@@ -42,24 +41,19 @@ struct LaunchRecord {
   std::string override_mcp, override_mm, override_chat_server, override_game_server;
   std::int32_t chat_id = 0;
   std::int32_t number_of_players = 0;
-  std::int32_t server_count = 0;  // as stored; only the first 16 slots exist
-  std::vector<NetAddress> servers;
   std::int32_t lobby_id = 0;
-  std::int32_t mcp_count = 0;
+  std::vector<NetAddress> servers;
   std::vector<NetAddress> mcps;
+  // The counts as stored; by default the number of addresses given.
+  std::optional<std::int32_t> server_count;
+  std::optional<std::int32_t> mcp_count;
   std::string command_argument;
   std::string command_url;
   std::string affiliation;
 };
 
-/// Nullopt when fewer than 3668 bytes are given or the magic is missing.
-std::optional<LaunchRecord> ParseLaunchRecord(std::string_view bytes);
-
 /// The 3668 bytes of a record; texts longer than their fields are cut, addresses past
-/// 16 dropped.
+/// 16 dropped. A count not given is written as the number of addresses given.
 std::string SerializeLaunchRecord(const LaunchRecord& record);
-
-/// "tcp:10.0.0.1:3500"-like text of an address (numeric form).
-std::string FormatNumericAddress(const NetAddress& address);
 
 }  // namespace clientcfg

@@ -106,4 +106,13 @@ std::optional<std::string> UnwrapData(std::string_view data, std::string_view ma
   }
 }
 
+std::optional<std::size_t> WrappedPayloadSize(std::string_view data, std::string_view magic) {
+  if (magic.size() != 4 || data.size() < kHeaderSize || data.substr(0, 4) != magic)
+    return std::nullopt;
+  std::size_t filler = static_cast<std::uint8_t>(data[15]);
+  std::uint64_t length_field = GetLittleEndian32(data, 8);
+  if (length_field < filler + 1) return std::nullopt;
+  return static_cast<std::size_t>(length_field - filler - 1);
+}
+
 }  // namespace clientcfg

@@ -34,4 +34,8 @@ std::optional<std::string> WrapData(std::string_view data, std::string_view magi
 /// differs from the header's length field.
 std::optional<std::string> UnwrapData(std::string_view data, std::string_view magic);
 
+/// The payload length a container's header announces, without unwrapping; nullopt when
+/// the data does not begin with the magic or the header is incomplete or inconsistent.
+std::optional<std::size_t> WrappedPayloadSize(std::string_view data, std::string_view magic);
+
 }  // namespace clientcfg

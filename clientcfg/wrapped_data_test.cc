@@ -72,6 +72,15 @@ TEST(WrappedData, OtherMagicComesBackUnchanged) {
   EXPECT_EQ(UnwrapData(script, kLaunchFileMagic), script);
 }
 
+TEST(WrappedData, PayloadSizeIsReadFromTheHeaderAlone) {
+  EXPECT_EQ(WrappedPayloadSize(HandMadeContainer("payload", std::string(63, 'f'), 1), "LCH!"), 7u);
+  EXPECT_EQ(WrappedPayloadSize(*WrapData(std::string(5000, 'a'), "VLI2"), "VLI2"), 5000u);
+  EXPECT_EQ(WrappedPayloadSize("plain text, not a container", "VLI2"), std::nullopt);
+  EXPECT_EQ(WrappedPayloadSize(std::string("VLI2\1\0\0\0\0\0\0\0xyz\5", 16), "VLI2"),
+            std::nullopt);  // a length field below the filler
+  EXPECT_EQ(WrappedPayloadSize("VLI2short", "VLI2"), std::nullopt);
+}
+
 TEST(WrappedData, RefusesBadContainers) {
   EXPECT_FALSE(UnwrapData("", "LCH!"));
   EXPECT_FALSE(WrapData("", "LCH!"));

@@ -1,47 +1,57 @@
-// Launch records as the client and the updater read them: any bytes end in a record or
-// a refusal, and a parsed record written out reads back the same.
-#include "clientcfg/launch_record.h"
+// Launch records as the client and the updater read them: any bytes, loaded through
+// LoadLaunchFile from a file, end in a status; a load that fails leaves nothing behind,
+// and every key a load makes answers a lookup. The updater's own reader of the
+// region and affiliation takes the same bytes.
+#include <stdlib.h>
+
+#include <cctype>
+
+#include "clientcfg/launch_file.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/testing/host_files.h"
+#include "platform/testing/temp_prefix.h"
 #include "updater/launch_record_fields.h"
 #include "updater/update_sources.h"
 
 namespace {
 
-bool SameAddresses(const std::vector<clientcfg::NetAddress>& a,
-                   const std::vector<clientcfg::NetAddress>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].family != b[i].family || a[i].port != b[i].port || a[i].ipv4 != b[i].ipv4) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool SameRecords(const clientcfg::LaunchRecord& a, const clientcfg::LaunchRecord& b) {
-  return a.command == b.command && a.game_id == b.game_id && a.debug_mask == b.debug_mask &&
-         a.override_mcp == b.override_mcp && a.override_mm == b.override_mm &&
-         a.override_chat_server == b.override_chat_server &&
-         a.override_game_server == b.override_game_server && a.chat_id == b.chat_id &&
-         a.number_of_players == b.number_of_players && a.server_count == b.server_count &&
-         SameAddresses(a.servers, b.servers) && a.lobby_id == b.lobby_id &&
-         a.mcp_count == b.mcp_count && SameAddresses(a.mcps, b.mcps) &&
-         a.command_argument == b.command_argument && a.command_url == b.command_url &&
-         a.affiliation == b.affiliation;
+// A name that lookups take unchanged: they skip leading blanks, cut at ";" and find
+// nothing for a "#" first, so a text section such as "[Main;x" can never be found.
+bool LookedUpAsIs(const std::string& name) {
+  if (name.find(';') != std::string::npos) return false;
+  return name.empty() || (name[0] != '#' && !std::isspace(static_cast<unsigned char>(name[0])));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static platform::testing::TempPrefix prefix;  // removed at exit
+  static bool ready = [] {
+    setenv("ZOMA_HOSTS", "/dev/null", 1);  // no name service: numeric addresses only
+    return true;
+  }();
+  (void)ready;
   std::string_view bytes = fuzz::AsText(data, size);
+  platform::testing::WriteHostFile(prefix.drive_c() + "/fuzz.spi", std::string(bytes));
 
-  if (std::optional<clientcfg::LaunchRecord> record = clientcfg::ParseLaunchRecord(bytes)) {
-    for (const auto& address : record->servers) clientcfg::FormatNumericAddress(address);
-    for (const auto& address : record->mcps) clientcfg::FormatNumericAddress(address);
-    std::string written = clientcfg::SerializeLaunchRecord(*record);
-    fuzz::Require(written.size() == clientcfg::kLaunchRecordSize, "a record is 3668 bytes");
-    std::optional<clientcfg::LaunchRecord> again = clientcfg::ParseLaunchRecord(written);
-    fuzz::Require(again && SameRecords(*record, *again), "a written record reads back the same");
+  clientcfg::LaunchFile file;
+  int status = clientcfg::LoadLaunchFile(&file, "C:\\fuzz.spi", clientcfg::kLaunchNoFallback);
+  fuzz::Require(status == file.status(), "the status is kept in the object");
+  if (status != clientcfg::kLaunchOk) {
+    fuzz::Require(!file.loaded() && file.records().empty(), "a failed load leaves no entries");
+  } else {
+    for (const auto& record : file.records())
+      for (int i = 0; i < record->used; ++i) {
+        const clientcfg::LaunchEntry& entry = record->entries[i];
+        if (entry.deleted || !LookedUpAsIs(record->name) || !LookedUpAsIs(entry.key)) continue;
+        fuzz::Require(clientcfg::GetLaunchValue(&file, record->name.c_str(), entry.key.c_str(),
+                                                nullptr) != nullptr,
+                      "every loaded key answers a lookup");
+      }
+    int count = 0;
+    clientcfg::GetLaunchArray(&file, "Main", "MCP", 4, &count);
+    fuzz::Require(count >= 0 && count <= 16, "a record has at most 16 MCP addresses");
+    clientcfg::GetLaunchIntArray(&file, "Main", "Servorum", 0);
   }
 
   if (std::optional<zoma::LaunchRecordFields> fields = zoma::ParseLaunchRecordFields(bytes)) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -139,8 +140,9 @@ void HttpBuiltin(Call& call) {
   int32_t flags = static_cast<int32_t>(reinterpret_cast<intptr_t>(call.user_data));
   std::string url = UrlWithScheme(call.Script(1));
   std::string_view progress_body = call.Raw(2);
-  // An empty flags argument (one left out before a custom request) keeps the preset.
-  if (!call.Raw(3).empty()) flags = ReadFileFlags(call, 3);
+  // A flags argument replaces the preset, even an empty one left before a custom
+  // request.
+  if (call.Has(3)) flags = ReadFileFlags(call, 3);
   std::string custom;
   std::string_view custom_view;
   HttpRequest request;
@@ -316,24 +318,24 @@ void GetCgiDataBuiltin(Call& call) {
     DecodeFormData(ReadPostBody(std::atoll(length->c_str())), &fields);
   }
   // A value from the environment, or from an earlier field of the same name, is kept
-  // after a "#", newest first.
-  std::vector<std::pair<std::string, std::string>> defined;
+  // after a "#", newest first. The values of a name are gathered first and joined once,
+  // so that a large or repetitive form costs time in proportion to its size.
+  std::unordered_map<std::string, std::vector<std::string>> values;
+  std::vector<std::string> order;
   for (CgiField& field : fields) {
-    std::string value = std::move(field.value);
-    std::string* earlier = nullptr;
-    for (auto& [name, text] : defined) {
-      if (name == field.name) earlier = &text;
+    auto [entry, added] = values.try_emplace(field.name);
+    if (added) order.push_back(field.name);
+    entry->second.push_back(std::move(field.value));
+  }
+  for (const std::string& name : order) {
+    const std::vector<std::string>& given = values[name];
+    std::string value;
+    for (auto it = given.rbegin(); it != given.rend(); ++it) {
+      if (it != given.rbegin()) value += '#';
+      value += *it;
     }
-    if (earlier) {
-      value += "#" + *earlier;
-      *earlier = value;
-    } else {
-      if (std::optional<std::string> existing = GetEnvironment(field.name)) {
-        value += "#" + *existing;
-      }
-      defined.emplace_back(field.name, value);
-    }
-    SetDataVariable(call.instance, field.name, value);
+    if (std::optional<std::string> existing = GetEnvironment(name)) value += "#" + *existing;
+    SetDataVariable(call.instance, name, value);
   }
 }
 

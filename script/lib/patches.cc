@@ -258,7 +258,10 @@ std::string HostShortName(const std::string& path) {
   const std::size_t slash = path.find_last_of('\\');
   if (slash == std::string::npos) return path;
   std::string folder = platform::GetShortPathName(path.substr(0, slash));
-  return folder.empty() ? path : folder + path.substr(slash);
+  if (folder.empty()) return path;
+  // A drive's root comes back with its backslash ("C:\"): the name follows it directly.
+  if (folder.back() != '\\') folder += '\\';
+  return folder + path.substr(slash + 1);
 }
 
 // Windows 95 reads every line of [Rename] in order, duplicates included, so each

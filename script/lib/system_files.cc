@@ -5,7 +5,6 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/paths.h"
 #include "platform/shell_link.h"
 #include "script/lib/arguments.h"
 #include "script/lib/path_parts.h"
@@ -92,16 +91,14 @@ void SetFileTimeBuiltin(Call& call) {
     file.SetTime(nullptr, &time, &time);
 }
 
-// A shell link to the target with its description; it starts in the target's
+// A shell link to the target with its description, nothing else: the link is set up
+// the way IShellLinkA is by SetPath and SetDescription alone, so it names no working
 // directory.
 void CreateShortcutBuiltin(Call& call) {
   const std::string file(Unquoted(call, 1));
   p::ShellLink link;
   link.target = std::string(Unquoted(call, 2));
   link.description = std::string(Unquoted(call, 3));
-  const std::string full = p::GetFullPathName(link.target);
-  const std::size_t slash = full.rfind('\\');
-  if (slash != std::string::npos) link.working_directory = full.substr(0, slash == 2 ? 3 : slash);
   call.Write(p::SaveShellLink(file, link) ? "1" : "0");
 }
 

@@ -32,7 +32,8 @@ void GetIniValueBuiltin(Call& call) {
   const std::string section(Unquoted(call, 2));
   const std::string key(Unquoted(call, 3));
   const std::string fallback(call.Script(4));
-  if (file.empty() || HasNul(file) || HasNul(section) || HasNul(key) || HasNul(fallback)) return;
+  // An empty file name is no INI file, but the lookup still gives the default.
+  if (HasNul(file) || HasNul(section) || HasNul(key) || HasNul(fallback)) return;
   const char* section_arg = section.empty() ? nullptr : section.c_str();
   const char* key_arg = key.empty() ? nullptr : key.c_str();
   char buffer[kIniBuffer];

@@ -127,8 +127,9 @@ void ConvertFilenameBuiltin(Call& call) {
 
 void GetDriveTypeBuiltin(Call& call) {
   std::string_view root = Unquoted(call, 1);
-  while (!root.empty() && (root.front() == ' ' || root.front() == '\t' || root.front() == '\r' ||
-                           root.front() == '\n'))
+  // White space as the C library's isspace has it, vertical tab and form feed too.
+  while (!root.empty() &&
+         std::string_view(" \t\n\v\f\r").find(root.front()) != std::string_view::npos)
     root.remove_prefix(1);
   std::string text(root);
   if (text.empty()) {

@@ -61,4 +61,5 @@ check '[[ ! -e $pt/reboot/delete-me.txt ]]'
 check '[[ ! -e $pt/reboot/move-me.txt && $(cat "$pt/reboot/moved.txt") == move ]]'
 check '[[ ! -e $pt/reboot/alpha-gone.txt && ! -e $pt/reboot/beta-gone.txt ]]'
 check '[[ $(cat "$pt/reboot/win95-target.txt") == "win95 move" ]]'
+check '[[ $(cat "$ZOMA_PREFIX/drive_c/win95-root-target.txt") == "to the root" ]]'
 exit $failed

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,39 @@ TEST(ZomaClient, UnreadableRecordIsShownNotFatal) {
   EXPECT_NE(run.output.find("not a launch record"), std::string::npos);
   EXPECT_EQ(RunClient({"--write-record"}).status, 64);
   unsetenv(zoma::kLaunchCodeVariable);
+}
+
+TEST(ZomaClient, ReadsAnyLaunchFileThroughTheLibrary) {
+  platform::testing::TempPrefix prefix;
+  setenv("ZOMA_HOSTS", "/dev/null", 1);  // no host names: numeric addresses
+  setenv(zoma::kLaunchCodeVariable, zoma::MakeLaunchCode().c_str(), 1);
+  std::string record = platform::ToWindowsPath(prefix.dir() + "/game.record");
+  ASSERT_EQ(RunClient({"--write-record", record, "--command", "4", "--url", "http://zoma.example/",
+                       "--mcp-address", "udp:10.0.0.1:3501", "--server", "tcp:10.0.0.2:80",
+                       "--lobby", "0x10"})
+                .status,
+            0);
+  ClientRun run = RunClient({record});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.output.find("  Command: 4\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("  LobbyID: 16\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("  URL: http://zoma.example/\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("  MCP1: udp:10.0.0.1:3501\n"), std::string::npos) << run.output;
+  // A server address without a host name is not kept.
+  EXPECT_EQ(run.output.find("Servorum1"), std::string::npos) << run.output;
+
+  // Text launch files read the same way, and a refused one says why.
+  std::ofstream(prefix.dir() + "/game.spi") << "[Main]\nGameID=77\n";
+  run = RunClient({platform::ToWindowsPath(prefix.dir() + "/game.spi")});
+  EXPECT_NE(run.output.find("  GameID: 77\n"), std::string::npos) << run.output;
+  std::ofstream(prefix.dir() + "/old.spi") << "[Main]\nExpires=1999/12/31\n";
+  run = RunClient({platform::ToWindowsPath(prefix.dir() + "/old.spi")});
+  EXPECT_NE(run.output.find("not a launch record: the file has expired"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(RunClient({"--write-record", record, "--server", "ipx:1:2"}).status, 64);
+  EXPECT_EQ(RunClient({"--write-record", record, "--game", "many"}).status, 64);
+  unsetenv(zoma::kLaunchCodeVariable);
+  unsetenv("ZOMA_HOSTS");
 }
 
 }  // namespace
