@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 
@@ -86,24 +87,32 @@ std::optional<std::string> UnwrapData(std::string_view data, std::string_view ma
     key = static_cast<std::uint8_t>(stored * 2);
   }
 
-  // Start at 15 times the stream and double while zlib asks for room, but never past
-  // what the header announces: a larger payload is a damaged container.
-  std::size_t limit = std::min(std::max<std::size_t>(expected, 1), kMaxPayload);
-  std::size_t capacity = std::min(std::max<std::size_t>(stream.size() * 15, 1), limit);
+  // The header's length is the payload's: a stream that inflates to more is cut there,
+  // one that inflates to less is damaged (its tail would be bytes never written). The
+  // whole stream is still inflated, so that damage past the cut is found as well.
+  if (expected > kMaxPayload) return std::nullopt;
   std::string payload;
-  for (;;) {
-    payload.resize(capacity);
-    uLongf size = capacity;
-    int result = uncompress(reinterpret_cast<Bytef*>(payload.data()), &size,
-                            reinterpret_cast<const Bytef*>(stream.data()), stream.size());
-    if (result == Z_OK) {
-      if (size != expected) return std::nullopt;
-      payload.resize(size);
-      return payload;
-    }
-    if (result != Z_BUF_ERROR || capacity >= limit) return std::nullopt;
-    capacity = std::min(capacity * 2, limit);
+  payload.reserve(std::min(expected, scrambled.size() * 15));
+  z_stream inflater{};
+  if (inflateInit(&inflater) != Z_OK) return std::nullopt;
+  inflater.next_in = reinterpret_cast<Bytef*>(stream.data());
+  inflater.avail_in = static_cast<uInt>(std::min<std::size_t>(stream.size(), UINT32_MAX));
+  std::uint64_t inflated = 0;
+  char chunk[16384];
+  int result = Z_OK;
+  while (result == Z_OK) {
+    inflater.next_out = reinterpret_cast<Bytef*>(chunk);
+    inflater.avail_out = sizeof chunk;
+    result = inflate(&inflater, Z_NO_FLUSH);
+    std::size_t got = sizeof chunk - inflater.avail_out;
+    if (result == Z_BUF_ERROR || (result == Z_OK && got == 0)) break;  // the stream ends early
+    if (payload.size() < expected) payload.append(chunk, std::min(got, expected - payload.size()));
+    inflated += got;
+    if (inflated > kMaxPayload) break;
   }
+  inflateEnd(&inflater);
+  if (result != Z_STREAM_END || payload.size() != expected) return std::nullopt;
+  return payload;
 }
 
 std::optional<std::size_t> WrappedPayloadSize(std::string_view data, std::string_view magic) {

@@ -29,9 +29,10 @@ inline constexpr std::string_view kCookedScriptMagic = "LCH!";
 std::optional<std::string> WrapData(std::string_view data, std::string_view magic);
 
 /// Unwraps a container with the given magic. Data that does not begin with the magic
-/// comes back unchanged. Fails (nullopt) for empty input, a version other than 1, a
-/// header that points past the data, a stream zlib refuses, or a payload whose size
-/// differs from the header's length field.
+/// comes back unchanged. The payload is as long as the header's length field says (a
+/// stream that inflates to more is cut there). Fails (nullopt) for empty input, a
+/// version other than 1, a header that points past the data, a stream zlib refuses, or
+/// one that inflates to less than the header's length.
 std::optional<std::string> UnwrapData(std::string_view data, std::string_view magic);
 
 /// The payload length a container's header announces, without unwrapping; nullopt when

@@ -97,13 +97,20 @@ TEST(WrappedData, RefusesBadContainers) {
   filler_past_end[15] = static_cast<char>(200);
   EXPECT_FALSE(UnwrapData(filler_past_end, "LCH!"));
 
-  // A length field that disagrees with the decompressed size, either way.
-  for (int delta : {-1, 1, 1000000}) {
-    std::string bad = good;
+  // A length field beyond the decompressed size: the tail would be bytes never written.
+  auto with_length = [&](int delta) {
+    std::string changed = good;
     std::uint32_t field = 6 + 5004 + 1 + delta;
-    for (int i = 0; i < 4; ++i) bad[8 + i] = static_cast<char>(field >> (8 * i));
-    EXPECT_FALSE(UnwrapData(bad, "LCH!")) << delta;
-  }
+    for (int i = 0; i < 4; ++i) changed[8 + i] = static_cast<char>(field >> (8 * i));
+    return changed;
+  };
+  for (int delta : {1, 1000000}) EXPECT_FALSE(UnwrapData(with_length(delta), "LCH!")) << delta;
+  // A shorter one cuts the payload, but damage past the cut still fails.
+  EXPECT_EQ(UnwrapData(with_length(-4), "LCH!"), std::string(5000, 'q'));
+  EXPECT_EQ(UnwrapData(with_length(-5004), "LCH!"), "");
+  std::string damaged_tail = with_length(-4000);
+  damaged_tail[damaged_tail.size() - 3] ^= 0x21;
+  EXPECT_FALSE(UnwrapData(damaged_tail, "LCH!"));
   // A length field smaller than the filler itself.
   std::string tiny = good;
   tiny[8] = 2, tiny[9] = tiny[10] = tiny[11] = 0;

@@ -299,8 +299,9 @@ enum CreateMessage {
 };
 
 constexpr int32_t kNoLegalFilenames = 274960;
-// An iterator that never runs dry still ends.
-constexpr size_t kMaxEntries = 1 << 20;
+// An iterator that never runs dry still ends, whether or not its names are accepted:
+// twice what one cabinet can list (files and folders) is more than any real use.
+constexpr size_t kMaxIterations = 1 << 17;
 
 struct CabEntry {
   bool folder_break = false;
@@ -469,7 +470,7 @@ void CabCreateBuiltin(Call& call) {
     entries.push_back(std::move(entry));
   };
   if (iterator) {
-    while (entries.size() < kMaxEntries && !call.instance->halted()) {
+    for (size_t round = 0; round < kMaxIterations && !call.instance->halted(); ++round) {
       std::string text = Backslashed(call.Plain(2));
       if (text.empty()) break;
       take(text);

@@ -28,9 +28,11 @@ std::string ScriptPath(Call& call, int i, bool convert_slashes) {
   return path;
 }
 
+// A directory has no size of its own: the Windows runtime's file status says 0.
 void FileSizeBuiltin(Call& call) {
   platform::PathStatus status;
-  if (platform::GetPathStatus(FileNameArgument(call, 1), &status)) call.WriteInteger(status.size);
+  if (platform::GetPathStatus(FileNameArgument(call, 1), &status))
+    call.WriteInteger(status.is_directory ? 0 : status.size);
 }
 
 void FileTimeBuiltin(Call& call) {
@@ -93,18 +95,20 @@ void RemoveDirectoryBuiltin(Call& call) {
   call.WriteInteger(count);
 }
 
-// CopyDirectoryTree (user data 2) and MoveDirectoryTree (3).
+// CopyDirectoryTree (user data 2) and MoveDirectoryTree (3). A copy takes its paths as
+// script text; a move takes them as file names (escapes removed, "/" as "\").
 void CopyDirectoryTreeBuiltin(Call& call) {
   const auto mode = static_cast<TreeMode>(reinterpret_cast<intptr_t>(call.user_data));
-  std::string source = ScriptPath(call, 1, false);
-  std::string target = ScriptPath(call, 2, false);
+  const bool move = mode == TreeMode::kMove;
+  std::string source = move ? FileNameArgument(call, 1) : ScriptPath(call, 1, false);
+  std::string target = move ? FileNameArgument(call, 2) : ScriptPath(call, 2, false);
   if (source.empty() || target.empty()) {
     call.WriteInteger(0);
     return;
   }
   int count = platform::CreateDirectory(target) ? 1 : 0;
   count += RunTreeOperation(mode, source, target);
-  if (mode == TreeMode::kMove) {
+  if (move) {
     // A source that is its own target stays.
     bool removed = false;
     if (!platform::IsSameFile(source, target)) {
