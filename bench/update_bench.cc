@@ -25,9 +25,9 @@
 #include <thread>
 #include <vector>
 
-#include "tools/zomapublish/publish.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/publisher.h"
 #include "updatelib/channel/signed_text.h"
 #include "updatelib/testing/nginx_server.h"
 
@@ -130,12 +130,15 @@ int main(int argc, char** argv) {
   std::string dir = pattern;
   chmod(dir.c_str(), 0755);
   std::string www = dir + "/www", source = dir + "/source", target = dir + "/target";
-  std::string keys = dir + "/trusted.keys";
+  // The library under test trusts the key file beside it: the bench runs its own copy.
+  std::string library = dir + "/lib/mrbupd.dll";
+  std::string keys = dir + "/lib/mrbupd.keys";
+  std::filesystem::create_directories(dir + "/lib");
+  std::filesystem::copy_file(MRBUPD_LIBRARY, library);
   castanet::SigningKey key;
   std::string error;
   castanet::GenerateSigningKey(&key, &error);
   castanet::WriteFileAtomically(keys, castanet::PublicKeyLine(key, "bench"), &error);
-  setenv("CASTANET_KEYS", keys.c_str(), 1);
   castanet::testing::NginxServer server;
   if (!server.Start(www, dir + "/nginx", "ZomaClient", "secret", &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
@@ -144,7 +147,7 @@ int main(int argc, char** argv) {
   auto driver = [&](const std::string& channel, const std::string& into,
                     std::chrono::milliseconds kill_after = std::chrono::milliseconds(0)) {
     auto start = Clock::now();
-    RunCommand({CASTANET_DRIVER, "--library", MRBUPD_LIBRARY, "--target", into, "--url",
+    RunCommand({CASTANET_DRIVER, "--library", library, "--target", into, "--url",
                 server.Url(channel), "--password", "secret"},
                dir + "/driver.out", kill_after);
     return Seconds(start);
@@ -281,8 +284,8 @@ int main(int argc, char** argv) {
   log_at = server.AccessLines().size();
   auto killed_at = [&](long event) {
     RunCommand(
-        {CASTANET_DRIVER, "--library", MRBUPD_LIBRARY, "--target", fresh, "--url",
-         server.Url("Bench/Big"), "--password", "secret", "--kill-at-event", std::to_string(event)},
+        {CASTANET_DRIVER, "--library", library, "--target", fresh, "--url", server.Url("Bench/Big"),
+         "--password", "secret", "--kill-at-event", std::to_string(event)},
         dir + "/driver.out");
   };
   killed_at(half_event);

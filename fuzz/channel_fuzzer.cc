@@ -2,6 +2,7 @@
 // signature blocks and key files. Any text ends in a result or a refusal with a
 // reason, and a parsed manifest or pointer written out parses back the same.
 #include "fuzz/fuzz_input.h"
+#include "updatelib/channel/key_set.h"
 #include "updatelib/channel/manifest.h"
 #include "updatelib/channel/pointer.h"
 #include "updatelib/channel/signed_text.h"
@@ -59,5 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   castanet::TrustedKeys one_key;
   one_key.public_keys.insert(std::string(32, '\x5a'));
   castanet::VerifySignedText(text, one_key, &body, &error);
+  // The input as a key set, and as a key set document meant to follow that key.
+  castanet::KeySet set;
+  if (castanet::ParseKeySet(body, &set, &error)) castanet::SerializeKeySet(set);
+  castanet::AcceptKeySet(text, one_key, "Zoma/Programs", 1, &set, &error);
   return 0;
 }

@@ -1,5 +1,6 @@
 // ASCII case rules, as Windows applies them to file names, registry names, INI
-// sections and switches (no locale: 8-bit characters above 127 compare as they are).
+// sections and switches (no locale: 8-bit characters above 127 compare as they are),
+// and trimming. The one place for these: use them rather than a copy of your own.
 #pragma once
 
 #include <string>
@@ -25,6 +26,21 @@ inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
   return true;
+}
+
+inline bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// The C locale's white space: blank, tab, CR, LF, vertical tab, form feed.
+inline constexpr std::string_view kAsciiWhiteSpace = " \t\r\n\v\f";
+
+// `text` without the characters of `set` at either end.
+inline std::string_view TrimAscii(std::string_view text, std::string_view set = kAsciiWhiteSpace) {
+  std::size_t start = text.find_first_not_of(set);
+  if (start == std::string_view::npos) return {};
+  return text.substr(start, text.find_last_not_of(set) - start + 1);
 }
 
 inline bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {

@@ -3,6 +3,7 @@
 // line is reported with its number; the registry is only touched after the whole file
 // has been read. See regfile_writer.cc for the grammar.
 
+#include "platform/ascii.h"
 #include "platform/regfile.h"
 #include "platform/registry.h"
 
@@ -24,11 +25,7 @@ std::string_view TrimLeft(std::string_view text) {
   return text;
 }
 
-std::string_view Trim(std::string_view text) {
-  text = TrimLeft(text);
-  while (!text.empty() && (IsSpace(text.back()) || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+std::string_view Trim(std::string_view text) { return TrimAscii(TrimLeft(text), " \t\r"); }
 
 // UTF-16LE code units to 8-bit characters (Latin-1; others become '?').
 std::string NarrowUtf16(std::string_view bytes) {

@@ -154,6 +154,34 @@ TEST_F(RegFileTest, DeletionsAndLooseSpacing) {
             "C:\\Program Files\\Zoma");
 }
 
+TEST_F(RegFileTest, DeletingARootIsRefusedAndDeletesNothing) {
+  ASSERT_EQ(ImportRegText(kVersion5, nullptr), kErrorSuccess);
+  ASSERT_EQ(WriteString("HKCU\\Software\\Kept", "v", "x"), kErrorSuccess);
+  ASSERT_EQ(WriteString("HKCR\\.spi", "", "ZomaLaunch"), kErrorSuccess);
+  for (const char* root :
+       {"HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\", "hkey_local_machine", "HKLM", "hklm\\",
+        "HKEY_CURRENT_USER", "HKCU\\", "HKEY_CLASSES_ROOT", "HKCR", "HKEY_USERS", "HKU",
+        "HKEY_CURRENT_CONFIG", "HKCC", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"}) {
+    RegFileError error;
+    EXPECT_EQ(ImportRegText(std::string("REGEDIT4\n[-") + root + "]\n", &error), kErrorAccessDenied)
+        << root;
+    EXPECT_EQ(ReadString("HKLM\\Software\\Norvance\\Zoma", "Root Directory"),
+              "C:\\Program Files\\Zoma")
+        << root;
+    ScopedKey run_once;
+    EXPECT_EQ(OpenKey(kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                      kKeyRead, run_once.out()),
+              kErrorSuccess)
+        << root;
+    EXPECT_EQ(ReadString("HKCU\\Software\\Kept", "v"), "x") << root;
+    EXPECT_EQ(ReadString("HKCR\\.spi", ""), "ZomaLaunch") << root;
+  }
+  // A key below a root still goes, with everything under it.
+  ASSERT_EQ(ImportRegText("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software\\Norvance]\n", nullptr),
+            kErrorSuccess);
+  EXPECT_EQ(ReadString("HKLM\\Software\\Norvance\\Zoma", "Root Directory"), std::nullopt);
+}
+
 TEST_F(RegFileTest, BadLinesAreReportedByNumberAndNothingIsApplied) {
   struct Case {
     const char* text;

@@ -49,6 +49,8 @@ inline constexpr Access kKeyWrite = 0x00020006;
 inline constexpr Access kKeyAllAccess = 0x000F003F;
 inline constexpr Access kMaximumAllowed = 0x02000000;
 
+// Keys lie at most 512 levels below their root; creating deeper fails with
+// kErrorFilenameExcedRange.
 // Longest key name component and value name (characters, terminator excluded).
 inline constexpr std::size_t kMaxKeyNameLength = 255;
 inline constexpr std::size_t kMaxValueNameLength = 16383;
@@ -164,7 +166,8 @@ Status WriteDword(std::string_view key_path, std::string_view name, std::uint32_
 Status WriteMultiString(std::string_view key_path, std::string_view name,
                         const std::vector<std::string>& items);
 
-// Deletes a key with all its subkeys and values (RegDeleteTree of the key itself).
+// Deletes a key with all its subkeys and values (RegDeleteTree of the key itself), in
+// one transaction: it all goes or nothing does. A predefined root is refused.
 Status DeleteTree(Hkey key, const char* subkey);
 
 // Decodes REG_MULTI_SZ data: strings up to the empty string or the end of the data.

@@ -54,6 +54,25 @@ TEST(RegistryConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(ReadDword(kShared, "Last"), kWritesPerWriter - 1u);
 }
 
+TEST(RegistryConcurrencyTest, ProcessesOpeningAFreshRegistryAtOnceAllSucceed) {
+  for (int trial = 0; trial < 5; ++trial) {
+    testing::TempPrefix prefix;  // nothing has opened this registry yet
+    pid_t children[4];
+    for (int n = 0; n < 4; ++n) {
+      children[n] = fork();
+      ASSERT_GE(children[n], 0);
+      if (children[n] == 0)
+        _exit(WriteString(kShared, "Writer " + std::to_string(n), "w") == kErrorSuccess ? 0 : 1);
+    }
+    for (pid_t child : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "trial " << trial;
+    }
+    for (int n = 0; n < 4; ++n) EXPECT_EQ(ReadString(kShared, "Writer " + std::to_string(n)), "w");
+  }
+}
+
 TEST(RegistryConcurrencyTest, AWriterKilledMidwayLosesNoCommittedWrite) {
   testing::TempPrefix prefix;
   int pipe_ends[2];

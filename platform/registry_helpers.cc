@@ -1,6 +1,6 @@
 // Conveniences over the registry API for the rest of the system: key paths as text
 // ("HKEY_LOCAL_MACHINE\Software\..." or "HKLM\..."), typed reads and writes by path,
-// deleting a whole tree, and the REG_MULTI_SZ encoding. Built only on the public calls.
+// and the REG_MULTI_SZ encoding. Built only on the public calls.
 #include <array>
 #include <cstring>
 
@@ -131,32 +131,6 @@ Status WriteDword(std::string_view key_path, std::string_view name, std::uint32_
 Status WriteMultiString(std::string_view key_path, std::string_view name,
                         const std::vector<std::string>& items) {
   return WriteValue(key_path, name, kRegMultiSz, JoinMultiString(items));
-}
-
-Status DeleteTree(Hkey key, const char* subkey) {
-  if (!subkey) return kErrorInvalidParameter;
-  // Depth first without recursion, so deep trees cannot exhaust the stack: descend to a
-  // key without subkeys, delete it, and go back up.
-  std::vector<std::string> pending = {subkey};
-  while (!pending.empty()) {
-    ScopedKey current;
-    std::string path = pending.back();
-    if (Status s = OpenKey(key, path.c_str(), kKeyEnumerateSubKeys, current.out());
-        s != kErrorSuccess)
-      return s;
-    char name[kMaxKeyNameLength + 1];
-    std::uint32_t size = sizeof name;
-    Status s = EnumKey(current.get(), 0, name, &size);
-    if (s == kErrorSuccess) {
-      pending.push_back(path.empty() ? std::string(name) : path + "\\" + name);
-      continue;
-    }
-    if (s != kErrorNoMoreItems) return s;
-    current.Reset();
-    if (s = DeleteKey(key, path.c_str()); s != kErrorSuccess) return s;
-    pending.pop_back();
-  }
-  return kErrorSuccess;
 }
 
 std::vector<std::string> SplitMultiString(std::string_view data) {

@@ -37,11 +37,13 @@ class HandleTable {
     handles_[next_] = {key, access, Store::DatabasePath()};
     return Hkey(next_);
   }
-  bool Find(Hkey key, OpenHandle* handle) {
+  // The handle's key and rights, when it was opened in `database`.
+  bool Find(Hkey key, const std::string& database, KeyId* id, Access* access) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = handles_.find(static_cast<std::uint32_t>(key));
-    if (it == handles_.end()) return false;
-    *handle = it->second;
+    if (it == handles_.end() || it->second.database != database) return false;
+    *id = it->second.key;
+    *access = it->second.access;
     return true;
   }
   bool Remove(Hkey key) {
@@ -95,11 +97,9 @@ Status Resolve(Hkey key, Access needed, KeyId* id) {
     if (status != kErrorFileNotFound) return status;
     return Store::Get().Create(internal::kLocalMachineId, kClasses, true, id, nullptr);
   }
-  OpenHandle handle;
-  if (!Handles().Find(key, &handle) || handle.database != Store::DatabasePath())
-    return kErrorInvalidHandle;
-  if ((handle.access & needed) != needed) return kErrorAccessDenied;
-  *id = handle.key;
+  Access access = 0;
+  if (!Handles().Find(key, Store::DatabasePath(), id, &access)) return kErrorInvalidHandle;
+  if ((access & needed) != needed) return kErrorAccessDenied;
   return kErrorSuccess;
 }
 
@@ -218,6 +218,19 @@ Status DeleteKey(Hkey key, const char* subkey) {
   KeyId target;
   if (Status s = Store::Get().Open(base, names, &target); s != kErrorSuccess) return s;
   return Store::Get().RemoveKey(target);
+}
+
+Status DeleteTree(Hkey key, const char* subkey) {
+  if (!subkey) return kErrorInvalidParameter;
+  KeyId base;
+  std::vector<std::string> names;
+  if (Status s = Resolve(key, 0, &base); s != kErrorSuccess) return s;
+  if (Status s = SplitSubkey(subkey, &names); s != kErrorSuccess) return s;
+  // A predefined root (HKEY_CLASSES_ROOT included) is never deleted, whatever it holds.
+  if (names.empty() && IsPredefined(key)) return kErrorAccessDenied;
+  KeyId target;
+  if (Status s = Store::Get().Open(base, names, &target); s != kErrorSuccess) return s;
+  return Store::Get().RemoveTree(target);
 }
 
 Status EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* name_size,

@@ -4,14 +4,38 @@
 // that two processes never deadlock upgrading a read; a busy timeout makes them queue.
 #include "platform/registry_store.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/ascii.h"
 #include "platform/prefix.h"
 
 namespace platform::reg::internal {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+
+// The process id without a system call on every registry call; a forked child learns
+// its own at the fork.
+pid_t CurrentProcessId() {
+  static std::atomic<pid_t> pid{0};
+  static std::once_flag watch_forks;
+  std::call_once(watch_forks, [] { pthread_atfork(nullptr, nullptr, [] { pid = 0; }); });
+  pid_t current = pid.load(std::memory_order_relaxed);
+  if (current == 0) {
+    current = getpid();
+    pid.store(current, std::memory_order_relaxed);
+  }
+  return current;
+}
 
 // A fresh registry holds the roots and the keys every Windows installation has, so
 // that callers which only open them (the RunOnce entry, delayed renames) find them.
@@ -48,7 +72,12 @@ INSERT OR IGNORE INTO keys(id, parent, name, folded) VALUES
   (15, 14, CAST('CurrentControlSet' AS BLOB), CAST('CURRENTCONTROLSET' AS BLOB)),
   (16, 15, CAST('Control' AS BLOB), CAST('CONTROL' AS BLOB)),
   (17, 16, CAST('Session Manager' AS BLOB), CAST('SESSION MANAGER' AS BLOB));
-PRAGMA user_version = 1;
+)sql";
+
+// Version 2 orders values by creation within a key, so that enumeration can seek.
+constexpr const char* kUpgradeTo2 = R"sql(
+CREATE INDEX IF NOT EXISTS vals_order ON vals(key, id);
+PRAGMA user_version = 2;
 )sql";
 
 Status StatusFromSqlite(int code) {
@@ -132,12 +161,7 @@ Status StepRow(Query& query) {
 
 }  // namespace
 
-std::string FoldName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
+std::string FoldName(std::string_view name) { return ToUpperAscii(name); }
 
 // One transaction per store call; rolled back unless committed.
 class Store::Transaction {
@@ -177,6 +201,11 @@ template <typename Body>
 Status Store::Transact(bool write, Body body) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (Status status = Connect(); status != kErrorSuccess) return status;
+  return InTransaction(write, body);
+}
+
+template <typename Body>
+Status Store::InTransaction(bool write, Body body) {
   Transaction transaction(db_, write);
   if (transaction.status() != kErrorSuccess) return transaction.status();
   return transaction.Finish(body());
@@ -187,24 +216,73 @@ Store& Store::Get() {
   return *store;
 }
 
-std::string Store::DatabasePath() { return PrefixPath("registry.db"); }
+std::string Store::DatabasePath() {
+  // Asked on every registry call: the answer is kept for the environment it was made in.
+  struct Cached {
+    std::string variables[3];
+    std::string path;
+    bool valid = false;
+  };
+  static constexpr const char* kVariables[] = {"ZOMA_PREFIX", "XDG_DATA_HOME", "HOME"};
+  thread_local Cached cached;
+  bool same = cached.valid;
+  for (int i = 0; i < 3 && same; ++i) {
+    const char* value = std::getenv(kVariables[i]);
+    same = cached.variables[i] == (value ? value : "");
+  }
+  if (same) return cached.path;
+  for (int i = 0; i < 3; ++i) {
+    const char* value = std::getenv(kVariables[i]);
+    cached.variables[i] = value ? value : "";
+  }
+  cached.path = PrefixPath("registry.db");
+  cached.valid = !cached.path.empty();
+  return cached.path;
+}
 
 void Store::Disconnect() {
   // A connection inherited across fork belongs to the parent: drop it without closing.
-  if (db_ && owner_ == getpid()) {
+  if (db_ && owner_ == CurrentProcessId()) {
     for (auto& entry : statements_) sqlite3_finalize(entry.second);
     sqlite3_close(db_);
   }
   statements_.clear();
+  cursors_.clear();
   db_ = nullptr;
   path_.clear();
 }
 
+namespace {
+
+// Serialises the first-open set-up (journal mode, schema) between processes: several
+// starting at once on a fresh prefix would otherwise race for the locks the journal-mode
+// change needs and fail with a busy database.
+class SetupLock {
+ public:
+  explicit SetupLock(const std::string& database) {
+    fd_ = open((database + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0)
+      while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~SetupLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+  SetupLock(const SetupLock&) = delete;
+  SetupLock& operator=(const SetupLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
 Status Store::Connect() {
   std::string path = DatabasePath();
   if (path.empty()) return kErrorRegistryIoFailed;
-  if (db_ && path == path_ && owner_ == getpid()) return kErrorSuccess;
+  if (db_ && path == path_ && owner_ == CurrentProcessId()) return kErrorSuccess;
   Disconnect();
+  SetupLock setup_lock(path);
   sqlite3* db = nullptr;
   int code = sqlite3_open_v2(
       path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -214,7 +292,7 @@ Status Store::Connect() {
   }
   db_ = db;
   path_ = path;
-  owner_ = getpid();
+  owner_ = CurrentProcessId();
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   Status status = CreateSchema();
   if (status != kErrorSuccess) Disconnect();
@@ -239,11 +317,13 @@ Status Store::CreateSchema() {
     if (Status s = StepRow(query); s != kErrorSuccess) return s;
     version = query.Number(0);
   }
-  if (version == 1) return kErrorSuccess;
-  if (version != 0) return kErrorRegistryCorrupt;  // a schema this code does not know
+  if (version == 2) return kErrorSuccess;
+  if (version != 0 && version != 1)
+    return kErrorRegistryCorrupt;  // a schema this code does not know
   Transaction transaction(db_, true);
   if (transaction.status() != kErrorSuccess) return transaction.status();
-  code = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  code = version == 0 ? sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr) : SQLITE_OK;
+  if (code == SQLITE_OK) code = sqlite3_exec(db_, kUpgradeTo2, nullptr, nullptr, nullptr);
   return transaction.Finish(StatusFromSqlite(code));
 }
 
@@ -263,6 +343,50 @@ Status Store::Found(KeyId key) {
   query.Bind(1, key);
   Status status = StepRow(query);
   return status == kErrorFileNotFound ? kErrorKeyDeleted : status;
+}
+
+Status Store::Depth(KeyId key, std::int64_t* depth) {
+  Query query = Statement(
+      "WITH RECURSIVE up(id, depth) AS (SELECT ?, 0 UNION ALL "
+      "SELECT keys.parent, up.depth + 1 FROM keys JOIN up ON keys.id = up.id "
+      "WHERE keys.parent != 0) SELECT max(depth) FROM up");
+  query.Bind(1, key);
+  if (Status s = StepRow(query); s != kErrorSuccess) return s;
+  *depth = query.Number(0);
+  return kErrorSuccess;
+}
+
+Status Store::Version(std::int64_t* version) {
+  // Changes this connection made. Those of other processes are seen from the next
+  // batch on, and by every enumeration that starts again at index 0, as a snapshot per
+  // enumeration would show them; checking for them on every call would cost a lock.
+  *version = sqlite3_total_changes64(db_);
+  return kErrorSuccess;
+}
+
+Store::Cursor* Store::FindCursor(KeyId key, bool values, std::int64_t version) {
+  for (Cursor& cursor : cursors_)
+    if (cursor.key == key && cursor.values == values && cursor.version == version) return &cursor;
+  return nullptr;
+}
+
+void Store::KeepCursor(Cursor cursor) {
+  constexpr std::size_t kMaxCursors = 16;
+  Cursor kept = std::move(cursor);
+  kept.use = ++cursor_uses_;
+  for (Cursor& existing : cursors_) {
+    if (existing.key == kept.key && existing.values == kept.values) {
+      existing = std::move(kept);
+      return;
+    }
+  }
+  if (cursors_.size() < kMaxCursors) {
+    cursors_.push_back(std::move(kept));
+    return;
+  }
+  auto oldest = std::min_element(cursors_.begin(), cursors_.end(),
+                                 [](const Cursor& a, const Cursor& b) { return a.use < b.use; });
+  *oldest = std::move(kept);
 }
 
 Status Store::FindChild(KeyId parent, std::string_view name, KeyId* child) {
@@ -294,10 +418,15 @@ Status Store::Create(KeyId base, const std::vector<std::string>& path, bool may_
     if (Status s = Found(base); s != kErrorSuccess) return s;
     KeyId current = base;
     bool made = false;
+    std::int64_t depth = -1;  // of `current`, computed when a key is about to be made
     for (const std::string& name : path) {
+      KeyId parent = current;
       Status s = FindChild(current, name, &current);
       if (s == kErrorFileNotFound) {
         if (!may_create) return kErrorAccessDenied;
+        if (depth < 0)
+          if (Status s2 = Depth(parent, &depth); s2 != kErrorSuccess) return s2;
+        if (++depth > kMaxKeyDepth) return kErrorFilenameExcedRange;
         Query insert = Statement("INSERT INTO keys(parent, name, folded) VALUES(?, ?, ?)");
         insert.Bind(1, current).Bind(2, name).Bind(3, FoldName(name));
         if (Status s2 = insert.Run(); s2 != kErrorSuccess) return s2;
@@ -305,6 +434,8 @@ Status Store::Create(KeyId base, const std::vector<std::string>& path, bool may_
         made = true;
       } else if (s != kErrorSuccess) {
         return s;
+      } else if (depth >= 0) {
+        ++depth;
       }
     }
     *key = current;
@@ -368,30 +499,111 @@ Status Store::RemoveKey(KeyId key) {
   });
 }
 
-Status Store::ValueAt(KeyId key, std::uint32_t index, ValueRecord* value) {
-  return Transact(false, [&]() -> Status {
+Status Store::RemoveTree(KeyId key) {
+  return Transact(true, [&]() -> Status {
     if (Status s = Found(key); s != kErrorSuccess) return s;
-    Query query =
-        Statement("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
-    query.Bind(1, key).Bind(2, static_cast<std::int64_t>(index));
-    Status s = StepRow(query);
-    if (s == kErrorFileNotFound) return kErrorNoMoreItems;
-    if (s != kErrorSuccess) return s;
-    *value = {query.Bytes(0), static_cast<std::uint32_t>(query.Number(1)), query.Bytes(2)};
+    // Checked before anything goes: a refused delete must leave the tree whole.
+    if (key <= kDynDataId) return kErrorAccessDenied;
+    Query values = Statement(
+        "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL "
+        "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+        "DELETE FROM vals WHERE key IN tree");
+    values.Bind(1, key);
+    if (Status s = values.Run(); s != kErrorSuccess) return s;
+    Query keys = Statement(
+        "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL "
+        "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+        "DELETE FROM keys WHERE id IN tree");
+    keys.Bind(1, key);
+    return keys.Run();
+  });
+}
+
+Status Store::ValueAt(KeyId key, std::uint32_t index, ValueRecord* value) {
+  constexpr std::size_t kBatchRows = 256;
+  constexpr std::size_t kBatchBytes = 1 << 20;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (Status status = Connect(); status != kErrorSuccess) return status;
+  std::int64_t version = 0;
+  if (Status s = Version(&version); s != kErrorSuccess) return s;
+  if (Cursor* cursor = index == 0 ? nullptr : FindCursor(key, true, version)) {
+    if (index >= cursor->index && index - cursor->index < cursor->batch.size()) {
+      cursor->use = ++cursor_uses_;
+      *value = cursor->batch[index - cursor->index];
+      return kErrorSuccess;
+    }
+    if (cursor->batch_reaches_end && index >= cursor->index) return kErrorNoMoreItems;
+  }
+  const Cursor* cursor = FindCursor(key, true, version);
+  bool continues =
+      cursor && !cursor->batch.empty() && index == cursor->index + cursor->batch.size();
+  Cursor next;
+  next.key = key;
+  next.values = true;
+  next.version = version;
+  next.index = index;
+  Status status = InTransaction(false, [&]() -> Status {
+    if (Status s = Found(key); s != kErrorSuccess) return s;
+    Query seek = Statement(
+        "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? ORDER BY id LIMIT ?");
+    Query skip = Statement(
+        "SELECT id, name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT ? OFFSET ?");
+    Query& query = continues || index == 0 ? seek : skip;
+    query.Bind(1, key);
+    if (&query == &seek) {
+      query.Bind(2, continues ? cursor->last_id : 0).Bind(3, std::int64_t{kBatchRows});
+    } else {
+      query.Bind(2, std::int64_t{kBatchRows}).Bind(3, static_cast<std::int64_t>(index));
+    }
+    std::size_t bytes = 0;
+    int code = SQLITE_DONE;
+    while (next.batch.size() < kBatchRows && bytes < kBatchBytes &&
+           (code = query.Step()) == SQLITE_ROW) {
+      next.last_id = query.Number(0);
+      next.batch.push_back(
+          {query.Bytes(1), static_cast<std::uint32_t>(query.Number(2)), query.Bytes(3)});
+      bytes += next.batch.back().name.size() + next.batch.back().data.size();
+    }
+    if (next.batch.size() < kBatchRows && bytes < kBatchBytes) {
+      if (code != SQLITE_DONE) return StatusFromSqlite(code);
+      next.batch_reaches_end = true;
+    }
     return kErrorSuccess;
   });
+  if (status != kErrorSuccess) return status;
+  if (next.batch.empty()) return kErrorNoMoreItems;
+  *value = next.batch.front();
+  KeepCursor(std::move(next));
+  return kErrorSuccess;
 }
 
 Status Store::SubkeyAt(KeyId key, std::uint32_t index, std::string* name) {
   return Transact(false, [&]() -> Status {
     if (Status s = Found(key); s != kErrorSuccess) return s;
-    Query query =
-        Statement("SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?");
-    query.Bind(1, key).Bind(2, static_cast<std::int64_t>(index));
+    std::int64_t version = 0;
+    if (Status s = Version(&version); s != kErrorSuccess) return s;
+    const Cursor* cursor = FindCursor(key, false, version);
+    if (cursor && cursor->index + 1 != index) cursor = nullptr;
+    Query seek = Statement(
+        "SELECT name, folded FROM keys WHERE parent = ? AND folded > ? ORDER BY folded LIMIT 1");
+    Query skip = Statement(
+        "SELECT name, folded FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?");
+    Query& query = cursor ? seek : skip;
+    query.Bind(1, key);
+    if (cursor)
+      query.Bind(2, std::string_view(cursor->last_folded));
+    else
+      query.Bind(2, static_cast<std::int64_t>(index));
     Status s = StepRow(query);
     if (s == kErrorFileNotFound) return kErrorNoMoreItems;
     if (s != kErrorSuccess) return s;
     *name = query.Bytes(0);
+    Cursor next;
+    next.key = key;
+    next.index = index;
+    next.version = version;
+    next.last_folded = query.Bytes(1);
+    KeepCursor(next);
     return kErrorSuccess;
   });
 }

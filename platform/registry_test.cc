@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/regfile.h"
 #include "platform/testing/temp_prefix.h"
 
 namespace platform::reg {
@@ -319,6 +320,72 @@ TEST_F(RegistryTest, DeepTreesDeleteWithoutRecursion) {
   ASSERT_EQ(DeleteTree(kLocalMachine, "Software\\Deep"), kErrorSuccess);
   ScopedKey gone;
   EXPECT_EQ(OpenKey(kLocalMachine, "Software\\Deep", kKeyRead, gone.out()), kErrorFileNotFound);
+}
+
+TEST_F(RegistryTest, KeysNestAtMost512Deep) {
+  std::string path = "Software";  // depth 1
+  for (int depth = 2; depth <= 512; ++depth) path += "\\k";
+  ScopedKey deepest(Create(path.c_str()));
+  ScopedKey too_deep;
+  EXPECT_EQ(CreateKey(deepest.get(), "one", kKeyAllAccess, too_deep.out()),
+            kErrorFilenameExcedRange);
+  EXPECT_EQ(CreateKey(kLocalMachine, (path + "\\one\\two").c_str(), kKeyAllAccess, too_deep.out()),
+            kErrorFilenameExcedRange);
+  // Nothing of the refused path was made, and what exists still opens.
+  ScopedKey opened;
+  EXPECT_EQ(OpenKey(kLocalMachine, (path + "\\one").c_str(), kKeyRead, opened.out()),
+            kErrorFileNotFound);
+  EXPECT_EQ(CreateKey(kLocalMachine, path.c_str(), kKeyAllAccess, opened.out()), kErrorSuccess);
+}
+
+TEST_F(RegistryTest, EnumerationFollowsChangesMadeBetweenCalls) {
+  ScopedKey key(Create("Software\\Changing"));
+  for (const char* name : {"a", "b", "c", "d"}) SetString(key.get(), name, "x");
+  for (const char* name : {"K1", "K2", "K3"})
+    ScopedKey(Create((std::string("Software\\Changing\\") + name).c_str()));
+  char name[16];
+  std::uint32_t size = sizeof name;
+  ASSERT_EQ(EnumValue(key.get(), 0, name, &size, nullptr, nullptr, nullptr), kErrorSuccess);
+  size = sizeof name;
+  ASSERT_EQ(EnumValue(key.get(), 1, name, &size, nullptr, nullptr, nullptr), kErrorSuccess);
+  EXPECT_STREQ(name, "b");
+  // Removing an earlier value shifts the indexes, as a fresh query would see them.
+  ASSERT_EQ(DeleteValue(key.get(), "a"), kErrorSuccess);
+  size = sizeof name;
+  ASSERT_EQ(EnumValue(key.get(), 2, name, &size, nullptr, nullptr, nullptr), kErrorSuccess);
+  EXPECT_STREQ(name, "d");
+  // Another handle to the same key enumerates from its own start.
+  ScopedKey other;
+  ASSERT_EQ(OpenKey(kLocalMachine, "Software\\Changing", kKeyRead, other.out()), kErrorSuccess);
+  EXPECT_EQ(ValueNames(other.get()), std::vector<std::string>({"b", "c", "d"}));
+  size = sizeof name;
+  ASSERT_EQ(EnumKey(key.get(), 0, name, &size), kErrorSuccess);
+  size = sizeof name;
+  ASSERT_EQ(EnumKey(key.get(), 1, name, &size), kErrorSuccess);
+  EXPECT_STREQ(name, "K2");
+  ASSERT_EQ(DeleteKey(key.get(), "K1"), kErrorSuccess);
+  size = sizeof name;
+  EXPECT_EQ(EnumKey(key.get(), 2, name, &size), kErrorNoMoreItems);
+  size = sizeof name;
+  ASSERT_EQ(EnumKey(key.get(), 1, name, &size), kErrorSuccess);
+  EXPECT_STREQ(name, "K3");
+}
+
+TEST_F(RegistryTest, TenThousandValuesEnumerateInOrder) {
+  ScopedKey key(Create("Software\\Wide"));
+  ASSERT_EQ(ImportRegText(
+                [] {
+                  std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Wide]\n";
+                  for (int i = 0; i < 10000; ++i) text += "\"v" + std::to_string(i) + "\"=\"x\"\n";
+                  return text;
+                }(),
+                nullptr),
+            kErrorSuccess);
+  std::vector<std::string> names = ValueNames(key.get());
+  ASSERT_EQ(names.size(), 10000u);
+  for (int i = 0; i < 10000; i += 997) EXPECT_EQ(names[i], "v" + std::to_string(i));
+  ASSERT_EQ(DeleteTree(kLocalMachine, "Software\\Wide"), kErrorSuccess);
+  EXPECT_EQ(FlushKey(key.get()), kErrorKeyDeleted);
 }
 
 TEST(RegistryStoreTest, CorruptDatabaseGivesAClearCode) {

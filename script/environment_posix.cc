@@ -1,24 +1,20 @@
-// Environment access on POSIX.
-#include <cstdlib>
-
+// Environment access through the platform layer, so that scripts see the variables as
+// a Windows program does: names without regard to case, PATH in Windows form.
+#include "platform/environment.h"
 #include "script/environment.h"
 
 namespace script {
 
 std::optional<std::string> GetEnvironment(std::string_view name) {
-  const char* value = std::getenv(std::string(name).c_str());
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
+  std::string value;
+  if (!platform::GetEnvironmentVariable(std::string(name), &value)) return std::nullopt;
+  return value;
 }
 
 void PutEnvironment(std::string_view name, std::string_view value) {
   if (name.empty()) return;
-  std::string key(name);
-  if (value.empty()) {
-    unsetenv(key.c_str());
-  } else {
-    setenv(key.c_str(), std::string(value).c_str(), 1);
-  }
+  std::string text(value);
+  platform::SetEnvironmentVariable(std::string(name), value.empty() ? nullptr : text.c_str());
 }
 
 }  // namespace script

@@ -137,5 +137,17 @@ TEST_F(EvaluatorTest, NestingLimitStopsRunawayRecursion) {
   EXPECT_FALSE(instance_->nesting_limit_hit());
 }
 
+TEST_F(EvaluatorTest, ATextPastItsLimitStopsTheEvaluationInOrder) {
+  const int depth = instance_->tree().depth();
+  // Inside a user function's scope and a loop's, several levels down.
+  std::string out =
+      Run("before$F{big;$ForList{i;$Length{$Repeat{$Repeat{x;4096};100000}};a}}$big{}after");
+  EXPECT_TRUE(instance_->memory_limit_hit());
+  EXPECT_EQ(out, "before");
+  EXPECT_EQ(instance_->tree().depth(), depth);  // every scope it opened is closed
+  EXPECT_EQ(Run("$S{v;1}ok$v"), "ok1");
+  EXPECT_FALSE(instance_->memory_limit_hit());
+}
+
 }  // namespace
 }  // namespace script

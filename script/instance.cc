@@ -73,6 +73,7 @@ bool Instance::EnterNesting() {
 void Instance::Resume() {
   halted_ = false;
   nesting_limit_hit_ = false;
+  memory_limit_hit_ = false;
 }
 
 void RegisterBuiltin(Instance* instance, std::string_view name, Handler handler, void* user_data,

@@ -60,6 +60,12 @@ class Instance {
   // Clears a halt before a new top-level evaluation.
   void Resume();
   bool nesting_limit_hit() const { return nesting_limit_hit_; }
+  // A text passed kMaxTextSize, or memory ran out: the evaluation was stopped.
+  bool memory_limit_hit() const { return memory_limit_hit_; }
+  void StopForMemory() {
+    memory_limit_hit_ = true;
+    Halt();
+  }
 
   // Entered by every nested evaluation; false (and the instance halted) past the limit.
   bool EnterNesting();
@@ -80,6 +86,7 @@ class Instance {
   bool exit_set_ = false;
   std::atomic<bool> halted_{false};
   bool nesting_limit_hit_ = false;
+  bool memory_limit_hit_ = false;
   int nesting_ = 0;
   int max_nesting_;
   size_t stack_budget_;

@@ -192,21 +192,59 @@ void DestroyInstance(Instance* instance) {
 
 void RegisterCleanup(void (*cleanup)(Instance* instance)) { Cleanups().push_back(cleanup); }
 
+namespace {
+
+// Runs a top-level evaluation. A text past its limit or memory running out unwinds to
+// here and ends the evaluation in order: the scopes it opened are closed and the
+// instance is stopped, as after the nesting limit.
+template <typename Body>
+void Guarded(Instance* instance, Body body) {
+  const int depth = instance->tree().depth();
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    while (instance->tree().depth() > depth) instance->tree().PopScope();
+    instance->StopForMemory();
+  }
+}
+
+}  // namespace
+
 void Evaluate(TextBuffer& out, std::string_view text, Instance* instance, Stream* parent) {
-  if (parent == nullptr) instance->Resume();
-  EvaluateToBuffer(instance, parent, text, out);
+  if (parent != nullptr) {
+    EvaluateToBuffer(instance, parent, text, out);
+    return;
+  }
+  instance->Resume();
+  Guarded(instance, [&] { EvaluateToBuffer(instance, parent, text, out); });
 }
 
 void EvaluateToFile(FILE* file, std::string_view text, Instance* instance, bool raw) {
   instance->Resume();
-  Stream stream(instance, nullptr);
-  stream.AttachString(text, "Script");
-  if (raw) {
-    stream.AttachFileSink(file, false);
-  } else {
-    stream.AttachUnescapeToFile(file);
-  }
-  EvaluateStream(stream);
+  Guarded(instance, [&] {
+    Stream stream(instance, nullptr);
+    stream.AttachString(text, "Script");
+    if (raw) {
+      stream.AttachFileSink(file, false);
+    } else {
+      stream.AttachUnescapeToFile(file);
+    }
+    EvaluateStream(stream);
+  });
+}
+
+std::string ScriptFileText(std::string_view windows_path) {
+  TextBuffer quoted;
+  QuoteText(windows_path, TokenSet(), quoted);
+  return "$ReadFile{" + std::string(quoted.view()) + "}";
+}
+
+void EvaluateFile(TextBuffer& out, std::string_view windows_path, Instance* instance) {
+  Evaluate(out, ScriptFileText(windows_path), instance);
+}
+
+void EvaluateFileToFile(FILE* file, std::string_view windows_path, Instance* instance, bool raw) {
+  EvaluateToFile(file, ScriptFileText(windows_path), instance, raw);
 }
 
 }  // namespace script

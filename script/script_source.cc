@@ -40,6 +40,8 @@ bool ScriptText::FromData(Stream& stream, std::string_view data, bool cooked_onl
   } else {
     text_.assign(data);
   }
+  // Script text is a terminated string: a NUL ends it, as it ends every string source.
+  if (size_t nul = text_.find('\0'); nul != std::string::npos) text_.resize(nul);
   stream.AttachString(text_, name_.c_str());
   return true;
 }

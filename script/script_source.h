@@ -15,7 +15,7 @@ class ScriptText {
  public:
   // Makes `data` the stream's source, unwrapping a cooked script. A container that
   // cannot be unwrapped (or plain data when `cooked_only`) leaves the stream failed:
-  // an empty source, already ended.
+  // an empty source, already ended. The text ends at its first NUL byte.
   bool FromData(Stream& stream, std::string_view data, bool cooked_only, const char* name);
   // Reads a whole file (a Windows path) into the stream's source; "-" makes standard
   // input the source, read as it comes. A file that cannot be opened or read leaves the

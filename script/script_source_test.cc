@@ -39,6 +39,18 @@ TEST_F(ScriptSourceTest, PlainAndCookedDataReadAlike) {
   }
 }
 
+TEST_F(ScriptSourceTest, ANulEndsTheText) {
+  const std::string script("ab\0cd", 5);
+  std::optional<std::string> cooked = clientcfg::WrapData(script, clientcfg::kCookedScriptMagic);
+  ASSERT_TRUE(cooked);
+  for (const std::string& data : {script, *cooked}) {
+    Stream stream(instance_, nullptr);
+    ScriptText text;
+    EXPECT_TRUE(text.FromData(stream, data, false, "test"));
+    EXPECT_EQ(ReadAll(stream), "ab");
+  }
+}
+
 TEST_F(ScriptSourceTest, UnusableContainersFail) {
   std::string cooked = *clientcfg::WrapData("$x", clientcfg::kCookedScriptMagic);
   std::string bad_version = cooked;

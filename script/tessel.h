@@ -38,5 +38,13 @@ void RegisterCleanup(void (*cleanup)(Instance* instance));
 void Evaluate(TextBuffer& out, std::string_view text, Instance* instance, Stream* parent = nullptr);
 // Evaluates `text` straight into a file as it runs: escapes removed unless `raw`.
 void EvaluateToFile(FILE* file, std::string_view text, Instance* instance, bool raw);
+// A new evaluation (no parent) that outgrows kMaxTextSize or runs out of memory stops in
+// order: Instance::memory_limit_hit() tells, and the output holds what came before.
+
+// Runs a script file (a Windows path; plain or cooked) the one way every program runs
+// them: as the text $ReadFile{<path>}, so that CurrentScriptPath and cooked scripts work.
+std::string ScriptFileText(std::string_view windows_path);
+void EvaluateFile(TextBuffer& out, std::string_view windows_path, Instance* instance);
+void EvaluateFileToFile(FILE* file, std::string_view windows_path, Instance* instance, bool raw);
 
 }  // namespace script

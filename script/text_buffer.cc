@@ -36,6 +36,7 @@ TextBuffer::TextBuffer() : capacity_(kMinimumCapacity) {
 TextBuffer::~TextBuffer() { std::free(data_); }
 
 void TextBuffer::Grow(size_t needed) {
+  if (needed > kMaxTextSize) throw TextTooLarge();
   // `needed` counts characters; one more for the NUL.
   size_t capacity = PowerOfTwoAtLeast(kHeaderSize + needed + 1) - kHeaderSize;
   if (capacity <= capacity_) return;

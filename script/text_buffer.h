@@ -3,9 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <string_view>
 
 namespace script {
+
+// The most one text may hold: 128 MiB. A text that would grow past it stops the
+// evaluation it belongs to (Instance::memory_limit_hit), as the nesting limit does, so
+// that a script such as $Repeat{x;2000000000} cannot take the process's memory.
+inline constexpr size_t kMaxTextSize = size_t{128} << 20;
+
+// Thrown when a text would pass kMaxTextSize; the entry points of the language turn it,
+// and any other allocation failure, into an orderly stop.
+struct TextTooLarge : std::bad_alloc {
+  const char* what() const noexcept override { return "text too large"; }
+};
 
 class TextBuffer {
  public:

@@ -73,11 +73,10 @@ reg "$update" /v "Password" /d "demo-password"
 # ever put into an existing key.
 reg 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 
-# The signing key: the public half is the installation's trusted key file. The
-# updater's Alternate copy reads the same file through CASTANET_KEYS.
+# The signing key: the public half is the key file beside the installation's update
+# library, which the updater copies beside its Alternate copy of the library too.
 "$bin/zomapublish" keygen "$demo/keys/demo" >/dev/null
 install -m 644 "$demo/keys/demo.pub" "$root/Programs/mrbupd.keys"
-export CASTANET_KEYS="$root/Programs/mrbupd.keys"
 
 # --- Channels ----------------------------------------------------------------------
 publish() { # channel source-directory

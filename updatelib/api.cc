@@ -1,8 +1,11 @@
 // The exported C calls: argument checks and path conversion at the boundary, then the
 // session. No exception crosses this boundary.
+#include <dlfcn.h>
+
 #include <cstring>
 #include <new>
 
+#include "updatelib/built_in_keys.h"
 #include "updatelib/castanet.h"
 #include "updatelib/host_path.h"
 #include "updatelib/session.h"
@@ -16,6 +19,16 @@ struct MrbSession {
 namespace {
 
 Session* Get(MrbHandle handle) { return handle ? handle->session.get() : nullptr; }
+
+// "mrbupd.keys" beside the library: where an installation adds keys to the built-in ones.
+std::string KeyFileBesideLibrary() {
+  Dl_info info;
+  if (!dladdr(reinterpret_cast<void*>(&KeyFileBesideLibrary), &info) || !info.dli_fname) return {};
+  std::string library = info.dli_fname;
+  size_t slash = library.rfind('/');
+  return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) +
+         "/mrbupd.keys";
+}
 
 // Runs a call; an exception (only std::bad_alloc can come) becomes the fallback result.
 template <typename Result, typename Call>
@@ -42,6 +55,8 @@ MRB_EXPORT MrbHandle MRB_CALL mrbInitUpdate(const MrbInitRecord* init) {
     config.event = init->event_callback;
     config.text = init->text_callback;
     config.credentials = init->credentials;
+    config.built_in_keys = std::string(castanet::BuiltInKeys());
+    config.key_file = KeyFileBesideLibrary();
     std::string error;
     std::unique_ptr<Session> session = Session::Create(config, &error);
     if (!session) return nullptr;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 #include "updatelib/channel/zstd_codec.h"
 #include "updatelib/session.h"
 #include "updatelib/session_observer.h"
@@ -112,7 +113,7 @@ int Session::Download(Plan* plan) {
       if (round > 0) std::this_thread::sleep_for(std::chrono::milliseconds(250 * round));
       observer.SetBatch(batch);
       std::vector<HttpResult> results;
-      RunTransfers(settings, requests, &observer, &results);
+      http_->Run(settings, requests, &observer, &results);
       for (size_t i = 0; i < results.size(); i++) {
         const HttpResult& result = results[i];
         const PlannedDownload& download = *batch[i];
@@ -128,7 +129,7 @@ int Session::Download(Plan* plan) {
           return MRB_UPDATE_FAILED;
         }
         if (result.too_long) {
-          unlink(download.part_file.c_str());
+          Sys().unlink(download.part_file.c_str());
           Fail(CASTANET_ERROR_BAD_CONTENT, download.display_path);
           return MRB_UPDATE_FAILED;
         }
@@ -149,7 +150,7 @@ int Session::Download(Plan* plan) {
           return MRB_UPDATE_FAILED;
         }
         if (result.status == 416) {
-          unlink(download.part_file.c_str());  // more than the object: start again
+          Sys().unlink(download.part_file.c_str());  // more than the object: start again
         }
         if (result.status != 200 && result.status != 206) {
           last_error = "HTTP " + std::to_string(result.status);
@@ -209,21 +210,21 @@ int Session::DecodeDownload(const PlannedDownload& download, std::string_view da
     status = DecompressObject(download.part_file, temporary, download.size, download.sha256);
   }
   if (status.ok()) {
-    if (rename(temporary.c_str(), held.c_str()) != 0) {
+    if (Sys().rename(temporary.c_str(), held.c_str()) != 0) {
       Fail(CASTANET_ERROR_RENAME_FAILED, download.display_path);
       return 1;
     }
-    unlink(download.part_file.c_str());
+    Sys().unlink(download.part_file.c_str());
     return 0;
   }
-  unlink(temporary.c_str());
+  Sys().unlink(temporary.c_str());
   if (status.result == CodecResult::kWriteError) {
     Fail(IsDiskFullErrno(status.errno_value) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_BAD_STATE,
          download.display_path);
     return 1;
   }
   // Bad data, or a patch base that changed since the plan was made.
-  unlink(download.part_file.c_str());
+  Sys().unlink(download.part_file.c_str());
   return 2;
 }
 

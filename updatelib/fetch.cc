@@ -1,13 +1,13 @@
 // Fetching and checking a channel (pointer, then manifest), and the two calls that use
 // it: the availability check and the update.
-#include <dlfcn.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <ctime>
 
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/key_set.h"
 #include "updatelib/profile.h"
 #include "updatelib/session.h"
 #include "updatelib/session_observer.h"
@@ -18,37 +18,112 @@ namespace {
 constexpr uint64_t kMaxPointerSize = 64 * 1024;
 constexpr uint64_t kMaxManifestSize = 256 * 1024 * 1024;
 
-// The trusted key file: $CASTANET_KEYS when set, else "mrbupd.keys" beside the library.
-std::string KeyFilePath() {
-  if (const char* path = getenv("CASTANET_KEYS"); path && *path) return path;
-  Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(&KeyFilePath), &info) && info.dli_fname) {
-    return ParentPath(info.dli_fname) + "/mrbupd.keys";
-  }
-  return "mrbupd.keys";
-}
+constexpr uint64_t kMaxKeySetSize = 64 * 1024;
+// A client this many key sets behind is not walked forward: it is pointed at a set it
+// never heard of, or at a server that lies.
+constexpr uint64_t kMaxKeySetSteps = 64;
 
 }  // namespace
 
 bool Session::LoadTrustedKeys() {
   if (keys_loaded_) return !keys_broken_;
   keys_loaded_ = true;
-  std::string path = KeyFilePath(), text;
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) return true;  // no key file: unsigned channels pass
-  // A key file that cannot be used must not silently turn the checks off.
-  if (!ReadWholeFile(path, &text, &keys_error_, 1 << 20) ||
-      !ParseTrustedKeys(text, &keys_, &keys_error_) || keys_.empty()) {
+  auto broken = [this](const std::string& text) {
     keys_broken_ = true;
-    if (keys_error_.empty()) keys_error_ = path + ": no keys";
+    keys_error_ = text;
     return false;
+  };
+  // A key set the channel rotated to replaces the library's keys.
+  std::string text, error;
+  struct stat info;
+  std::string keyset_path = state_.Path("keyset");
+  if (stat(keyset_path.c_str(), &info) == 0) {
+    std::string_view body;
+    std::vector<Signature> signatures;
+    KeySet set;
+    if (!ReadWholeFile(keyset_path, &text, &error, kMaxKeySetSize) ||
+        !SplitSignedText(text, &body, &signatures, &error) || !ParseKeySet(body, &set, &error) ||
+        !VerifySignedText(text, set.keys, &body, &error) || set.channel != channel_)
+      return broken(keyset_path + ": " + error);
+    keys_ = set.keys;
+    keyset_version_ = set.version;
+    return true;
+  }
+  if (!ParseTrustedKeys(config_.built_in_keys, &keys_, &error))
+    return broken("built-in keys: " + error);
+  // A key file beside the library only adds keys; one that exists but cannot be used
+  // must not silently change what is trusted.
+  if (!config_.key_file.empty() && stat(config_.key_file.c_str(), &info) == 0) {
+    TrustedKeys added;
+    if (!ReadWholeFile(config_.key_file, &text, &error, 1 << 20) ||
+        !ParseTrustedKeys(text, &added, &error))
+      return broken(config_.key_file + ": " + error);
+    if (added.empty()) return broken(config_.key_file + ": no keys");
+    keys_.public_keys.insert(added.public_keys.begin(), added.public_keys.end());
+    keys_.threshold = std::max(keys_.threshold, added.threshold);
+  }
+  if (keys_.empty()) return broken("no trusted keys: " + channel_ + " cannot be checked");
+  return true;
+}
+
+bool Session::AdvanceKeySet(std::string_view pointer_text, const TransferSettings& settings) {
+  // The pointer is not trusted yet: it only says which key set to look for, and each
+  // set is checked against the one before it.
+  std::string_view body;
+  std::vector<Signature> signatures;
+  Pointer hint;
+  std::string error;
+  if (!SplitSignedText(pointer_text, &body, &signatures, &error) ||
+      !ParsePointer(body, &hint, &error) || hint.keyset <= keyset_version_)
+    return true;
+  if (hint.keyset - keyset_version_ > kMaxKeySetSteps) {
+    fetch_error_ = CASTANET_ERROR_BAD_CONTENT;
+    return Fail(CASTANET_ERROR_BAD_CONTENT,
+                channel_ + ": key set " + std::to_string(hint.keyset) + " is out of reach");
+  }
+  SessionTransferObserver observer(this);
+  while (keyset_version_ < hint.keyset) {
+    uint64_t version = keyset_version_ + 1;
+    std::vector<HttpRequest> requests(1);
+    requests[0].url = base_url_ + KeySetPath(version);
+    requests[0].max_bytes = kMaxKeySetSize;
+    std::vector<HttpResult> results;
+    http_->Run(settings, requests, &observer, &results);
+    const HttpResult& result = results[0];
+    std::string name = channel_ + " key set " + std::to_string(version);
+    if (result.aborted) {
+      cancelled_ = true;
+      fetch_error_ = CASTANET_UDPATE_CANCELED;
+      return false;
+    }
+    int code = 0;
+    if (!result.transport_ok) {
+      code = CASTANET_ERROR_CONNECT_FAILED;
+      error = result.error;
+    } else if (result.status != 200) {
+      code = CASTANET_ERROR_SERVER;
+      error = "HTTP " + std::to_string(result.status);
+    } else {
+      KeySet accepted;
+      if (!AcceptKeySet(result.body, keys_, channel_, version, &accepted, &error)) {
+        code = CASTANET_ERROR_BAD_SIGNATURE;
+      } else if (!WriteFileAtomically(state_.Path("keyset"), result.body, &error)) {
+        code = CASTANET_ERROR_BAD_STATE;
+      } else {
+        keys_ = accepted.keys;
+        keyset_version_ = version;
+        continue;
+      }
+    }
+    fetch_error_ = code;
+    return Fail(code, name + ": " + error);
   }
   return true;
 }
 
 // One small request for the pointer (conditional on its ETag); the manifest only when
 // it is not cached. Every check happens before anything is remembered.
-bool Session::FetchChannel(bool notices_allowed) {
+bool Session::FetchChannel() {
   if (fetched_) return fetch_error_ == 0;
   fetched_ = true;
   auto fail = [this](int code, const std::string& text) {
@@ -56,9 +131,6 @@ bool Session::FetchChannel(bool notices_allowed) {
     return Fail(code, text);
   };
   if (!LoadTrustedKeys()) return fail(CASTANET_ERROR_BAD_SIGNATURE, keys_error_);
-  if (keys_.empty() && notices_allowed) {
-    Emit(CASTANET_NOTICE, "no trusted key file: signatures of " + channel_ + " are not checked");
-  }
 
   std::string cached_text, cached_etag, error;
   if (ReadWholeFile(state_.Path("pointer"), &cached_text, &error, kMaxPointerSize) &&
@@ -76,7 +148,7 @@ bool Session::FetchChannel(bool notices_allowed) {
   requests[0].max_bytes = kMaxPointerSize;
   requests[0].if_none_match = cached_etag;
   std::vector<HttpResult> results;
-  RunTransfers(settings, requests, &observer, &results);
+  http_->Run(settings, requests, &observer, &results);
   const HttpResult result = results[0];
   if (result.aborted) {
     cancelled_ = true;
@@ -100,17 +172,16 @@ bool Session::FetchChannel(bool notices_allowed) {
     return fail(CASTANET_ERROR_SERVER, base_url_ + ": HTTP " + std::to_string(result.status));
   }
 
+  if (!AdvanceKeySet(pointer_text, settings)) return false;
   std::string_view body;
   if (!VerifySignedText(pointer_text, keys_, &body, &error)) {
     return fail(CASTANET_ERROR_BAD_SIGNATURE, channel_ + " pointer: " + error);
   }
   Pointer pointer;
   if (!ParsePointer(body, &pointer, &error)) return fail(CASTANET_ERROR_BAD_CONTENT, error);
-  // The channel name is signed, so one channel's pointer cannot stand in for another's.
-  if (channel_ != pointer.channel &&
-      (channel_.size() <= pointer.channel.size() ||
-       channel_.compare(channel_.size() - pointer.channel.size() - 1, std::string::npos,
-                        "/" + pointer.channel) != 0)) {
+  // The channel name is signed, so one channel's pointer cannot stand in for another's:
+  // it must be exactly this channel, not one whose name ends the same.
+  if (channel_ != pointer.channel) {
     return fail(CASTANET_ERROR_BAD_CONTENT, "pointer is for channel " + pointer.channel);
   }
   if (pointer.expires < static_cast<uint64_t>(time(nullptr))) {
@@ -144,7 +215,7 @@ bool Session::FetchChannel(bool notices_allowed) {
     std::vector<HttpRequest> manifest_request(1);
     manifest_request[0].url = base_url_ + ManifestPath(pointer.version, pointer.manifest_sha256);
     manifest_request[0].max_bytes = std::min(pointer.manifest_size, kMaxManifestSize);
-    RunTransfers(settings, manifest_request, &observer, &results);
+    http_->Run(settings, manifest_request, &observer, &results);
     if (results[0].aborted) {
       cancelled_ = true;
       fetch_error_ = CASTANET_UDPATE_CANCELED;
@@ -184,7 +255,7 @@ bool Session::FetchChannel(bool notices_allowed) {
 
 int Session::IsUpdateAvailable(uint32_t* bytes) {
   if (bytes) *bytes = 0;
-  if (!OpenChannel() || !FetchChannel(true)) return 0;
+  if (!OpenChannel() || !FetchChannel()) return 0;
   InstalledState installed;
   std::string error;
   state_.Load(&installed, &error);
@@ -199,7 +270,7 @@ int Session::IsUpdateAvailable(uint32_t* bytes) {
 
 int Session::Update(const std::string& profile_text, bool have_profile) {
   if (!OpenChannel()) return MRB_UPDATE_FAILED;
-  if (!FetchChannel(false)) return cancelled_ ? MRB_UPDATE_CANCELED : MRB_UPDATE_FAILED;
+  if (!FetchChannel()) return cancelled_ ? MRB_UPDATE_CANCELED : MRB_UPDATE_FAILED;
   InstalledState installed;
   std::string error;
   state_.Load(&installed, &error);

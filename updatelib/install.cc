@@ -5,19 +5,60 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <set>
 
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 #include "updatelib/journal.h"
 #include "updatelib/session.h"
 
 namespace castanet {
+namespace {
+
+// True when every directory on the way to a channel path stays inside the target once
+// symbolic links are followed: a link inside the installation may point elsewhere in it,
+// never out of it.
+bool StaysInsideTarget(const std::string& target, const std::string& relative) {
+  char* resolved_target = realpath(target.c_str(), nullptr);
+  if (!resolved_target) return false;
+  std::string root = std::string(resolved_target) + "/";
+  free(resolved_target);
+  for (size_t slash = relative.find('/'); slash != std::string::npos;
+       slash = relative.find('/', slash + 1)) {
+    std::string directory = target + "/" + relative.substr(0, slash);
+    struct stat info;
+    if (lstat(directory.c_str(), &info) != 0) return true;  // made by the install itself
+    if (!S_ISLNK(info.st_mode)) continue;
+    char* resolved = realpath(directory.c_str(), nullptr);
+    if (!resolved) return false;
+    bool inside = (std::string(resolved) + "/").rfind(root, 0) == 0;
+    free(resolved);
+    if (!inside) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 int Session::Install(const Plan& plan) {
   InstallJournal journal_file(state_);
   Journal journal;
   journal.manifest_sha256 = manifest_sha256_;
   staged_files_.clear();
+  // Checked before anything changes, so that a refused path leaves the target whole.
+  for (const PlannedInstall& install : plan.installs) {
+    if (!StaysInsideTarget(state_.target(), install.file.path)) {
+      Fail(CASTANET_ERROR_INSTALL_FAILED, install.file.path + ": leads out of the target");
+      return MRB_UPDATE_FAILED;
+    }
+  }
+  for (const std::string& path : plan.deletes) {
+    if (!StaysInsideTarget(state_.target(), path)) {
+      Fail(CASTANET_ERROR_INSTALL_FAILED, path + ": leads out of the target");
+      return MRB_UPDATE_FAILED;
+    }
+  }
 
   // Directories first, parents before children.
   std::set<std::string> directories;
@@ -41,13 +82,13 @@ int Session::Install(const Plan& plan) {
     std::string staged = journal_file.NewPath(op.number);
     std::string held = state_.HoldingPath(install.file.sha256);
     std::string error;
-    unlink(staged.c_str());
+    Sys().unlink(staged.c_str());
     // The first file with these contents takes the held copy itself (a link costs no
     // space); further ones get copies, so no two installed files share their data.
-    bool staged_ok =
-        linked_contents.insert(install.file.sha256).second
-            ? (link(held.c_str(), staged.c_str()) == 0 || CopyFileContents(held, staged, &error))
-            : CopyFileContents(held, staged, &error);
+    bool staged_ok = linked_contents.insert(install.file.sha256).second
+                         ? (Sys().link(held.c_str(), staged.c_str()) == 0 ||
+                            CopyFileContents(held, staged, &error))
+                         : CopyFileContents(held, staged, &error);
     if (!staged_ok) {
       // Never CASTANET_ERROR_CANT_READ here: the updater deletes the file that event names.
       Fail(IsDiskFullErrno(errno) ? CASTANET_ERROR_DISK_FULL : CASTANET_ERROR_BAD_STATE,

@@ -1,16 +1,17 @@
 // Writing, applying, undoing and recovering install journals.
 #include "updatelib/journal.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/short_names.h"
 #include "updatelib/castanet.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
 #include "updatelib/channel/manifest.h"
+#include "updatelib/channel/system_calls.h"
 #include "updatelib/channel/text_fields.h"
 
 namespace castanet {
@@ -49,7 +50,7 @@ bool Exists(const std::string& path) {
 }
 
 bool Rename(const std::string& from, const std::string& to, std::string* error) {
-  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  if (Sys().rename(from.c_str(), to.c_str()) == 0) return true;
   *error = "rename " + from + " -> " + to + ": " + ErrnoText(errno);
   return false;
 }
@@ -110,7 +111,7 @@ bool InstallJournal::Apply(const JournalOp& op, std::string* error) {
   std::string target = state_.TargetPath(op.path);
   switch (op.kind) {
     case JournalOpKind::kMkdir:
-      if (mkdir(target.c_str(), 0755) != 0 && errno != EEXIST) {
+      if (Sys().mkdir(target.c_str(), 0755) != 0 && errno != EEXIST) {
         *error = target + ": " + ErrnoText(errno);
         return false;
       }
@@ -141,7 +142,7 @@ bool InstallJournal::RollBack(const Journal& journal, const UndoReporter& report
     std::string step_error;
     switch (op.kind) {
       case JournalOpKind::kMkdir:
-        if (rmdir(target.c_str()) == 0) report(CASTANET_UNDO_DELETE, op.path);
+        if (Sys().rmdir(target.c_str()) == 0) report(CASTANET_UNDO_DELETE, op.path);
         break;
       case JournalOpKind::kCreate:
         if (!Exists(new_path) && Exists(target)) {
@@ -179,7 +180,7 @@ bool InstallJournal::RollBack(const Journal& journal, const UndoReporter& report
   }
   if (!ok) return false;  // keep the journal: the next session tries again
   SyncDirectory(state_.target());
-  unlink(state_.Path("journal").c_str());
+  Sys().unlink(state_.Path("journal").c_str());
   SyncDirectory(state_.directory());
   ClearDirectory("txn/new");
   ClearDirectory("txn/old");
@@ -187,13 +188,13 @@ bool InstallJournal::RollBack(const Journal& journal, const UndoReporter& report
 }
 
 void InstallJournal::Finish(const Journal& journal) {
-  unlink(state_.Path("journal").c_str());
+  Sys().unlink(state_.Path("journal").c_str());
   SyncDirectory(state_.directory());
   ClearDirectory("txn/old");
   ClearDirectory("txn/new");
   // The installed files now hold these contents; the holding area needs them no more.
   for (const JournalOp& op : journal.ops) {
-    if (!op.sha256.empty()) unlink(state_.HoldingPath(op.sha256).c_str());
+    if (!op.sha256.empty()) Sys().unlink(state_.HoldingPath(op.sha256).c_str());
   }
 }
 
@@ -212,7 +213,7 @@ bool InstallJournal::Recover(const std::string& installed_manifest_sha256,
     }
     // An incomplete journal: the process died while writing it, before any rename.
     *recovered = true;
-    unlink(state_.Path("journal").c_str());
+    Sys().unlink(state_.Path("journal").c_str());
     ClearDirectory("txn/new");
     return true;
   }
@@ -226,13 +227,9 @@ bool InstallJournal::Recover(const std::string& installed_manifest_sha256,
 
 void InstallJournal::ClearDirectory(const std::string& relative) {
   std::string directory = state_.Path(relative);
-  DIR* dir = opendir(directory.c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") unlink((directory + "/" + name).c_str());
-  }
-  closedir(dir);
+  std::vector<std::string> names;
+  platform::ReadDirectoryNames(directory, &names);
+  for (const std::string& name : names) Sys().unlink((directory + "/" + name).c_str());
 }
 
 }  // namespace castanet

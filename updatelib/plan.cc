@@ -1,12 +1,12 @@
 // Planning an update.
 #include "updatelib/plan.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
 
+#include "platform/short_names.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/pointer.h"
 
@@ -38,6 +38,47 @@ bool IsHeld(const std::string& path, const ManifestFile& file, bool check) {
   return false;
 }
 
+// Other spellings of a channel path's file name in its directory: in the Windows view
+// they name the same file, so installing the path replaces them. Listings are cached
+// per directory for the plan.
+class OtherSpellings {
+ public:
+  explicit OtherSpellings(const ChannelState& channel) : channel_(channel) {}
+
+  std::vector<std::string> Of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? "" : path.substr(0, slash);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    auto [listing, fresh] = listings_.try_emplace(directory);
+    if (fresh) listing->second = List(directory);
+    std::vector<std::string> others;
+    auto [first, last] = listing->second.equal_range(PathKey(name));
+    for (auto it = first; it != last; ++it) {
+      if (it->second != name)
+        others.push_back(directory.empty() ? it->second : directory + "/" + it->second);
+    }
+    return others;
+  }
+
+ private:
+  std::multimap<std::string, std::string> List(const std::string& directory) {
+    std::multimap<std::string, std::string> names;  // folded name -> name
+    std::string host = directory.empty() ? channel_.target() : channel_.TargetPath(directory);
+    std::vector<std::string> entries;
+    platform::ReadDirectoryNames(host, &entries);
+    for (const std::string& name : entries) {
+      if (directory.empty() && name == ".castanet") continue;
+      struct stat info;
+      if (lstat((host + "/" + name).c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+        names.emplace(PathKey(name), name);
+    }
+    return names;
+  }
+
+  const ChannelState& channel_;
+  std::map<std::string, std::multimap<std::string, std::string>> listings_;
+};
+
 }  // namespace
 
 bool CurrentContents(const ChannelState& channel, const InstalledState& state,
@@ -61,18 +102,16 @@ bool CurrentContents(const ChannelState& channel, const InstalledState& state,
 std::set<std::string> PathsOfOtherChannels(const ChannelState& channel) {
   std::set<std::string> paths;
   std::string root = channel.target() + "/.castanet";
-  DIR* dir = opendir(root.c_str());
-  if (!dir) return paths;
+  std::vector<std::string> names;
+  if (!platform::ReadDirectoryNames(root, &names)) return paths;
   std::string own = channel.directory().substr(root.size() + 1);
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == ".." || name == own) continue;
+  for (const std::string& name : names) {
+    if (name == own) continue;
     InstalledState state;
     std::string error;
     if (!ChannelState::ForKey(channel.target(), name).Load(&state, &error)) continue;
     for (const auto& [key, entry_value] : state.files) paths.insert(key);
   }
-  closedir(dir);
   return paths;
 }
 
@@ -84,6 +123,7 @@ void MakePlan(const ChannelState& channel, const InstalledState& state, const Ma
   plan->next_state.version = manifest.version;
   std::map<std::string, size_t> download_of_sha;
   std::set<std::string> in_manifest;
+  OtherSpellings spellings(channel);
   for (const ManifestFile& file : manifest.files) {
     std::string key = PathKey(file.path);
     in_manifest.insert(key);
@@ -94,6 +134,10 @@ void MakePlan(const ChannelState& channel, const InstalledState& state, const Ma
     }
     InstalledFile current;
     bool present = CurrentContents(channel, state, file.path, &current);
+    // A file renamed only in letter case ("a.txt" installed, "A.TXT" published) is one
+    // file in the Windows view: the old spelling goes when the new one comes.
+    std::vector<std::string> others = spellings.Of(file.path);
+    plan->deletes.insert(plan->deletes.end(), others.begin(), others.end());
     if (present && current.sha256 == file.sha256) {
       plan->next_state.files[key] = {file.path, current};
       continue;

@@ -1,26 +1,20 @@
 // Reading and editing "properties.txt". Names compare without regard to case.
 #include "updatelib/properties.h"
 
-#include <strings.h>
-
+#include "platform/ascii.h"
 #include "updatelib/channel/file_io.h"
 #include "updatelib/channel/text_fields.h"
 
 namespace castanet {
 namespace {
 
-std::string Trim(std::string_view text) {
-  size_t start = text.find_first_not_of(" \t");
-  size_t end = text.find_last_not_of(" \t\r");
-  if (start == std::string_view::npos) return "";
-  return std::string(text.substr(start, end - start + 1));
-}
+std::string Trim(std::string_view text) { return std::string(platform::TrimAscii(text, " \t\r")); }
 
 bool LineHasName(std::string_view line, const std::string& name) {
   size_t equals = line.find('=');
   if (equals == std::string_view::npos) return false;
   std::string key = Trim(line.substr(0, equals));
-  return key.size() == name.size() && strncasecmp(key.c_str(), name.c_str(), key.size()) == 0;
+  return platform::EqualsIgnoreCase(key, name);
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 // preparation, verification and cleaning.
 #include "updatelib/session.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <set>
 
+#include "platform/short_names.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
 #include "updatelib/host_path.h"
@@ -73,6 +73,7 @@ std::unique_ptr<Session> Session::Create(const SessionConfig& config, std::strin
 
 Session::Session(const SessionConfig& config, std::string channel, std::string base_url)
     : config_(config),
+      http_(config.http ? config.http : &CurlHttpClient()),
       channel_(std::move(channel)),
       base_url_(std::move(base_url)),
       state_(config.target, channel_) {}
@@ -183,14 +184,12 @@ bool Session::OpenChannel() {
 int Session::Prepare(int mode) {
   if (!OpenChannel()) return 1;
   // Leftovers of decoding that a kill interrupted.
-  if (DIR* dir = opendir(state_.Path("holding").c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
-        unlink(state_.HoldingPath(name).c_str());
-      }
+  std::vector<std::string> names;
+  platform::ReadDirectoryNames(state_.Path("holding"), &names);
+  for (const std::string& name : names) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
+      unlink(state_.HoldingPath(name).c_str());
     }
-    closedir(dir);
   }
   if (mode != MRB_MODE_STRICT) return 0;
   // Strict mode: trust nothing the state remembers about the files; hash them again.
@@ -275,11 +274,9 @@ int Session::Clean() {
   }
   std::set<std::string> installed_contents;
   for (const auto& [key, entry] : installed.files) installed_contents.insert(entry.second.sha256);
-  DIR* dir = opendir(state_.Path("holding").c_str());
-  if (dir) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
+  std::vector<std::string> names;
+  if (platform::ReadDirectoryNames(state_.Path("holding"), &names)) {
+    for (const std::string& name : names) {
       std::string sha = name.substr(0, 64);
       if (name.size() > 129 && name[64] == '-') sha = name.substr(65, 64);  // patch: its result
       bool leftover = name.find(".tmp") != std::string::npos;
@@ -287,20 +284,16 @@ int Session::Clean() {
           !leftover && (!know_wanted || (wanted.count(sha) && !installed_contents.count(sha)));
       if (!keep) unlink(state_.HoldingPath(name).c_str());
     }
-    closedir(dir);
   }
   // Cached manifests other than the installed and the current one.
-  dir = !know_wanted ? nullptr : opendir(state_.directory().c_str());
-  if (dir) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
+  if (know_wanted && platform::ReadDirectoryNames(state_.directory(), &names)) {
+    for (const std::string& name : names) {
       if (name.rfind("manifest-", 0) != 0) continue;
       std::string sha = name.substr(9);
       if (sha != installed.manifest_sha256 && sha != manifest_sha256_) {
         unlink(state_.Path(name).c_str());
       }
     }
-    closedir(dir);
   }
   return 0;
 }

@@ -27,6 +27,12 @@ struct SessionConfig {
   MrbEventCallback event = nullptr;
   MrbTextCallback text = nullptr;
   MrbCredentialsCallback credentials = nullptr;
+  // The trust root: the keys built into the library (key file text) and the host path
+  // of a key file that may add more. Channels are refused when neither gives a key.
+  std::string built_in_keys;
+  std::string key_file;
+  // Where transfers go; none: libcurl.
+  HttpClient* http = nullptr;
 };
 
 class Session {
@@ -58,8 +64,12 @@ class Session {
   bool OpenChannel();
   // Fetches and checks the pointer and manifest (once per session). False after an
   // error event (fetch_error_ holds its code) or a cancellation.
-  bool FetchChannel(bool notices_allowed);
+  bool FetchChannel();
+  // The keys this channel trusts now: the library's, or the key set it rotated to.
   bool LoadTrustedKeys();
+  // Installs the key sets a fetched pointer says it is signed with, each checked
+  // against the one before. False after an error event.
+  bool AdvanceKeySet(std::string_view pointer_text, const TransferSettings& settings);
   TransferSettings MakeTransferSettings();
 
   // Downloads and decodes everything the plan needs into the holding area. 0, or
@@ -71,6 +81,7 @@ class Session {
   int Install(const Plan& plan);
 
   SessionConfig config_;
+  HttpClient* http_;
   std::string channel_;   // channel name: the path of the channel URL
   std::string base_url_;  // channel URL with one trailing '/'
   ChannelState state_;
@@ -80,6 +91,7 @@ class Session {
   bool keys_loaded_ = false;
   bool keys_broken_ = false;
   std::string keys_error_;
+  uint64_t keyset_version_ = 0;
 
   bool fetched_ = false;
   int fetch_error_ = 0;

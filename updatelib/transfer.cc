@@ -12,7 +12,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 
 namespace castanet {
 namespace {
@@ -125,7 +127,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   }
   std::string line(data, length);
-  if (line.size() > 5 && strncasecmp(line.c_str(), "etag:", 5) == 0) {
+  if (line.size() > 5 && platform::StartsWithIgnoreCase(line, "etag:")) {
     size_t start = line.find_first_not_of(" \t", 5);
     size_t end = line.find_last_not_of(" \t\r\n");
     if (start != std::string::npos && end != std::string::npos && end >= start) {
@@ -153,7 +155,7 @@ bool StartJob(const TransferSettings& settings, Job* job) {
   const HttpRequest& request = *job->request;
   if (!request.file.empty()) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (request.resume ? O_APPEND : O_TRUNC);
-    job->fd = open(request.file.c_str(), flags, 0644);
+    job->fd = Sys().open(request.file.c_str(), flags, 0644);
     if (job->fd < 0) {
       job->result->write_errno = errno;
       job->result->error = request.file + ": " + std::strerror(errno);
@@ -218,7 +220,7 @@ void FinishJob(Job* job, CURLcode code) {
   if (job->fd >= 0) {
     struct stat info;
     if (fstat(job->fd, &info) == 0) result->file_size = info.st_size;
-    close(job->fd);
+    Sys().close(job->fd);
     job->fd = -1;
   }
   job->observer->OnDone(job->index, result);
@@ -280,6 +282,18 @@ void RunTransfers(const TransferSettings& settings, const std::vector<HttpReques
     }
     if (running > 0) curl_multi_poll(multi, nullptr, 0, 200, nullptr);
   }
+}
+
+HttpClient& CurlHttpClient() {
+  class Curl : public HttpClient {
+   public:
+    void Run(const TransferSettings& settings, const std::vector<HttpRequest>& requests,
+             TransferObserver* observer, std::vector<HttpResult>* results) override {
+      RunTransfers(settings, requests, observer, results);
+    }
+  };
+  static Curl* client = new Curl();  // lives for the process, like the connection pool
+  return *client;
 }
 
 }  // namespace castanet

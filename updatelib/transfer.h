@@ -60,6 +60,18 @@ class TransferObserver {
 void RunTransfers(const TransferSettings& settings, const std::vector<HttpRequest>& requests,
                   TransferObserver* observer, std::vector<HttpResult>* results);
 
+// Where a session's transfers go: libcurl, or a server that a test keeps in memory.
+class HttpClient {
+ public:
+  virtual ~HttpClient() = default;
+  // As RunTransfers.
+  virtual void Run(const TransferSettings& settings, const std::vector<HttpRequest>& requests,
+                   TransferObserver* observer, std::vector<HttpResult>* results) = 0;
+};
+
+// The client over RunTransfers, for every session that is given no other.
+HttpClient& CurlHttpClient();
+
 // True for a write failure that means the disk (or the file size limit) is full.
 bool IsDiskFullErrno(int error_number);
 

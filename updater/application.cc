@@ -1,10 +1,9 @@
 // ZomaUp's start-up sequence, main loop and chaining.
 #include "updater/application.h"
 
-#include <strings.h>
-
 #include "clientcfg/path_list.h"
 #include "clientcfg/settings_store.h"
+#include "platform/ascii.h"
 #include "platform/command_line.h"
 #include "platform/registry.h"
 #include "updater/string_table.h"
@@ -42,7 +41,8 @@ int Application::Run() {
   std::string command_line = system_.CommandLine();
   args_ = ParseStartupArguments(command_line.substr(platform::ParseProgramToken(command_line).rest),
                                 TakeCachedArguments);
-  fix_stub_ = strcasecmp(BaseNameWithoutExtension(system_.ModuleFileName()).c_str(), "VLFIX") == 0;
+  fix_stub_ =
+      platform::EqualsIgnoreCase(BaseNameWithoutExtension(system_.ModuleFileName()), "VLFIX");
 
   // The fix copy waits for its parent; every other copy runs alone.
   if (args_.fix_mode) {
@@ -211,8 +211,9 @@ void Application::ChainThroughAlternate(const std::string& target_directory) {
   StartAlternate();
 }
 
-// The update library trusts the keys in the file beside it; a copy of the library
-// without them would accept unsigned channels, so the keys travel with it.
+// The update library adds the keys in the file beside it to its built-in ones; a copy of
+// the library without them would refuse the installation's channels, so they travel
+// with it.
 void Application::CopyTrustedKeys(const std::string& programs_directory) {
   system_.CopyFile(programs_directory + "\\" + kTrustedKeysFile,
                    AlternateDirectory() + "\\" + kTrustedKeysFile, false);

@@ -1,15 +1,14 @@
 // The installation's answers to the update engine.
 #include "updater/client_updater.h"
 
-#include <strings.h>
-
+#include "platform/ascii.h"
 #include "updater/logon_entry.h"
 #include "updater/update_settings.h"
 
 namespace zoma {
 
 ClientUpdater::ClientUpdater(SystemServices& system, UpdateLog& log, ClientUpdaterOptions options)
-    : UpdateEngine(system, log), options_(std::move(options)) {}
+    : UpdateEngine(system, log, this), options_(std::move(options)) {}
 
 void ClientUpdater::StartStandardSession() {
   option_b_ = 1;
@@ -17,11 +16,7 @@ void ClientUpdater::StartStandardSession() {
 }
 
 void ClientUpdater::AnnounceRestart() {
-  succeeded_ = 0;
-  failed_ = 1;
-  stopped_ = 0;
-  ready_ = 1;
-  SetForceUpdate(true);
+  PrepareRepeatedPass();
   Status("Zoma needs to restart the update to ensure you are updated correctly.");
 }
 
@@ -37,12 +32,11 @@ std::string ClientUpdater::UserAgent() { return zoma::UserAgent(MainSetting("Cur
 
 std::optional<std::string> ClientUpdater::Password() { return UpdateSetting("Password"); }
 
-void ClientUpdater::SelectServerAndChannels() {
+UpdateSources ClientUpdater::SelectSources() {
   ClientKind kind = ReadClientKind();
   std::optional<LaunchRecordFields> record = ReadLaunchRecord();
   Region region = RegionFromText(record ? record->region_text : "");
-  server_ = SelectServer(region, kind);
-  channels_ = ChannelTable(kind, options_.fix_mode);
+  return {SelectServer(region, kind), ChannelTable(kind, options_.fix_mode)};
 }
 
 std::optional<std::string> ClientUpdater::InstallationDirectory() { return RootDirectory(); }
@@ -60,8 +54,8 @@ bool ClientUpdater::IsUpdaterFile(const std::string& name) {
   std::string normalised = name;
   for (char& c : normalised)
     if (c == '\\') c = '/';
-  return strcasecmp(normalised.c_str(), "programs/zomaup.exe") == 0 ||
-         strcasecmp(normalised.c_str(), "programs/mrbupd.dll") == 0;
+  return platform::EqualsIgnoreCase(normalised, "programs/zomaup.exe") ||
+         platform::EqualsIgnoreCase(normalised, "programs/mrbupd.dll");
 }
 
 bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string& holding_path) {
@@ -70,15 +64,15 @@ bool ClientUpdater::StageUpdaterFile(const std::string& name, const std::string&
   system_.CreateDirectoryTree(*root + "\\Alternate");
   std::size_t dot = name.rfind('.');
   std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
-  if (strcasecmp(extension.c_str(), "EXE") == 0)
+  if (platform::EqualsIgnoreCase(extension, "EXE"))
     return system_.CopyFile(holding_path, *root + "\\Alternate\\ZomaUp.exe", false);
-  if (strcasecmp(extension.c_str(), "DLL") == 0)
+  if (platform::EqualsIgnoreCase(extension, "DLL"))
     return system_.CopyFile(holding_path, *root + "\\Alternate\\mrbupd.dll", false);
   return false;
 }
 
-void ClientUpdater::Chain() {
-  if (options_.chain) options_.chain(target_directory_);
+void ClientUpdater::Chain(const std::string& target_directory) {
+  if (options_.chain) options_.chain(target_directory);
 }
 
 void ClientUpdater::RegisterLogonEntry(const std::string& name) { zoma::RegisterLogonEntry(name); }

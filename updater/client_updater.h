@@ -21,7 +21,8 @@ struct ClientUpdaterOptions {
   std::function<void(const std::string& target_directory)> chain;
 };
 
-class ClientUpdater : public UpdateEngine {
+// The engine together with the Zoma installation it answers for.
+class ClientUpdater : private Installation, public UpdateEngine {
  public:
   ClientUpdater(SystemServices& system, UpdateLog& log, ClientUpdaterOptions options);
 
@@ -33,19 +34,20 @@ class ClientUpdater : public UpdateEngine {
   /// The launch record's fields, read anew; nullopt when it cannot be read.
   std::optional<LaunchRecordFields> ReadLaunchRecord();
 
+ private:
+  // Installation.
   std::string UserAgent() override;
   std::string ClientName() override { return "ZomaClient"; }
   std::optional<std::string> Password() override;
-  void SelectServerAndChannels() override;
+  UpdateSources SelectSources() override;
   std::optional<std::string> InstallationDirectory() override;
   std::optional<std::vector<std::string>> RequestLog() override;
   bool IsUpdaterFile(const std::string& name) override;
   bool StageUpdaterFile(const std::string& name, const std::string& holding_path) override;
-  void Chain() override;
+  void Chain(const std::string& target_directory) override;
   void RegisterLogonEntry(const std::string& name) override;
-  void SessionEnded() override {}
+  bool EveryPassSucceeds() override { return false; }
 
- private:
   ClientUpdaterOptions options_;
   int option_b_ = 0;
 };

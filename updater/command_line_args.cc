@@ -1,10 +1,10 @@
 // Tokenising the updater's arguments and building the command lines it starts.
 #include "updater/command_line_args.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/ascii.h"
 
 namespace zoma {
 namespace {
@@ -15,7 +15,7 @@ bool IsWhiteSpace(char c) {
 
 // Switches compare by prefix: "/FIXED" counts as "/FIX".
 bool IsSwitch(const std::string& token, const char* name) {
-  return strncasecmp(token.c_str(), name, std::char_traits<char>::length(name)) == 0;
+  return platform::StartsWithIgnoreCase(token, name);
 }
 
 bool HasWhiteSpace(const std::string& text) {

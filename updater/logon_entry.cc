@@ -1,16 +1,13 @@
 // Registering the logon entry.
 #include "updater/logon_entry.h"
 
-#include <strings.h>
-
+#include "platform/ascii.h"
 #include "platform/registry.h"
 
 namespace zoma {
 
 void RegisterLogonEntry(const std::string& installed_file) {
-  if (installed_file.size() < 4 ||
-      strcasecmp(installed_file.c_str() + installed_file.size() - 4, "zoma") != 0)
-    return;
+  if (!platform::EndsWithIgnoreCase(installed_file, "zoma")) return;
   namespace reg = platform::reg;
   reg::ScopedKey key;
   if (reg::OpenKey(reg::kLocalMachine, kRunOnceKey, reg::kKeyAllAccess, key.out()) !=

@@ -2,17 +2,17 @@
 // step after a second pass, and the start of the launch target.
 #include "updater/post_update.h"
 
-#include <strings.h>
-
 #include <string>
 #include <vector>
 
 #include "clientcfg/path_list.h"
+#include "platform/ascii.h"
 #include "platform/boot.h"
 #include "platform/files.h"
 #include "platform/setup_install.h"
 #include "script/tessel.h"
 #include "updater/launch_code.h"
+#include "updater/update_log.h"
 #include "updater/update_settings.h"
 
 namespace zoma {
@@ -21,17 +21,6 @@ namespace {
 namespace ui = platform::ui;
 
 constexpr const char* kReplacementSuffix = ".zoma";
-
-// The path as one literal argument of a script call: the characters that would end the
-// argument or start a call are escaped.
-std::string ScriptLiteral(const std::string& text) {
-  std::string literal;
-  for (char c : text) {
-    if (c == '$' || c == '{' || c == '}' || c == ';') literal += '$';
-    literal += c;
-  }
-  return literal;
-}
 
 class DefaultPostUpdateActions : public PostUpdateActions {
  public:
@@ -49,7 +38,14 @@ class DefaultPostUpdateActions : public PostUpdateActions {
     {
       // The script's output is not used; it only has to be released.
       script::TextBuffer output;
-      script::Evaluate(output, "$ReadFile{" + ScriptLiteral(script_path) + "}", instance);
+      script::EvaluateFile(output, script_path, instance);
+    }
+    // A script that was stopped does not stop the updater; the log says what happened.
+    if (instance->memory_limit_hit() || instance->nesting_limit_hit()) {
+      UpdateLog log(system_, [&root] { return std::optional<std::string>(root); });
+      log.Write(instance->memory_limit_hit()
+                    ? "Post-update script stopped: a text grew past its limit or memory ran out."
+                    : "Post-update script stopped: calls nested too deep.");
     }
     script::DestroyInstance(instance);
   }
@@ -101,8 +97,7 @@ class DefaultPostUpdateActions : public PostUpdateActions {
       if (found.attributes & platform::kFileAttributeDirectory) continue;
       // The search also matches short names; only a long name ending in ".zoma" counts.
       if (found.name.size() <= suffix_length ||
-          strcasecmp(found.name.c_str() + found.name.size() - suffix_length, kReplacementSuffix) !=
-              0)
+          !platform::EndsWithIgnoreCase(found.name, kReplacementSuffix))
         continue;
       names.push_back(found.name);
     }

@@ -10,8 +10,8 @@ namespace zoma {
 
 namespace ui = platform::ui;
 
-ProgressDialog::ProgressDialog(SystemServices& system, UpdateEngine& engine)
-    : system_(system), engine_(engine) {}
+ProgressDialog::ProgressDialog(SystemServices& system, SessionControl& session)
+    : system_(system), session_(session) {}
 
 void ProgressDialog::Create() {
   ui::ProgressTemplate layout;
@@ -74,6 +74,9 @@ std::string ProgressDialog::TimeRemainingText(int percent) {
 }
 
 bool ProgressDialog::DiskSpaceCheck(std::uint32_t bytes_needed) {
+  // Like every window operation, nothing once the window is gone (Enter, or Cancel and
+  // Yes): no question is asked and the update goes on as it was left.
+  if (!OpenWindow()) return true;
   std::optional<std::uint32_t> free_bytes = system_.FreeDiskSpace();
   if (!free_bytes) return false;
   if (bytes_needed <= *free_bytes) return true;
@@ -93,7 +96,7 @@ void ProgressDialog::OnCommand(ui::Command command) {
       std::lock_guard<std::mutex> lock(mutex_);
       window.swap(window_);
     }
-    engine_.FinishNow();
+    session_.FinishNow();
     if (window) window->Close();
     return;
   }
@@ -103,7 +106,7 @@ void ProgressDialog::OnCommand(ui::Command command) {
       "play.  \n\nDo you still wish to stop the update?",
       ui::kMbYesNo | ui::kMbIconQuestion);
   if (answer != ui::kIdYes) return;
-  engine_.MarkStopped();
+  session_.MarkStopped();
   Close();
   ui::MessageBox(nullptr, LoadResourceString(kStrUpdateCancelledNotice), kUpdaterCaption,
                  ui::kMbOk | ui::kMbIconExclamation);

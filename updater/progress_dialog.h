@@ -18,7 +18,7 @@ inline constexpr const char* kUpdaterCaption = "Zoma Software Updater";
 
 class ProgressDialog : public SessionDisplay {
  public:
-  ProgressDialog(SystemServices& system, UpdateEngine& engine);
+  ProgressDialog(SystemServices& system, SessionControl& session);
 
   /// Creates and shows the window.
   void Create();
@@ -44,7 +44,7 @@ class ProgressDialog : public SessionDisplay {
   std::shared_ptr<platform::ui::ProgressWindow> OpenWindow() const;
 
   SystemServices& system_;
-  UpdateEngine& engine_;
+  SessionControl& session_;
   mutable std::mutex mutex_;
   std::shared_ptr<platform::ui::ProgressWindow> window_;
   std::optional<std::time_t> time_start_;

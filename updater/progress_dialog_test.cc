@@ -95,6 +95,20 @@ TEST_F(ProgressDialogTest, DiskSpaceQuestionOnlyWhenShort) {
   EXPECT_FALSE(dialog_.DiskSpaceCheck(0));
 }
 
+TEST_F(ProgressDialogTest, NoDiskSpaceQuestionOnceTheWindowIsGone) {
+  system_.free_space = 10;
+  for (ui::Command command : {ui::Command::kEnter, ui::Command::kCancel}) {
+    dialog_.Create();
+    Answer("IDYES,IDOK");
+    dialog_.OnCommand(command);
+    ASSERT_FALSE(dialog_.Exists());
+    std::string transcript = Transcript();
+    Answer("IDCANCEL");
+    EXPECT_TRUE(dialog_.DiskSpaceCheck(1000));
+    EXPECT_EQ(Transcript(), transcript);
+  }
+}
+
 TEST_F(ProgressDialogTest, TimeRemainingCountsFromTheFirstRequest) {
   EXPECT_EQ(dialog_.TimeRemainingText(0), "Calculating time remaining...");
   system_.now += 120;

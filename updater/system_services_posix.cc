@@ -3,7 +3,6 @@
 // Test hook: ZOMA_TEST_FREE_DISK_SPACE=<bytes> makes FreeDiskSpace() report that many
 // bytes (and "fail" makes the query fail), so that the disk-space question can be
 // driven end to end.
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "clientcfg/start_process.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -41,7 +41,7 @@ class PosixSystemServices : public SystemServices {
     if (!platform::CopyFile(from, to, fail_if_exists)) return false;
     // A program copied here must stay runnable: Windows runs any ".exe", POSIX only a
     // file with its execute bits (a downloaded update has none).
-    if (to.size() >= 4 && strcasecmp(to.c_str() + to.size() - 4, ".exe") == 0) {
+    if (platform::EndsWithIgnoreCase(to, ".exe")) {
       std::string host = platform::ToHostPath(to);
       struct stat st;
       if (!host.empty() && stat(host.c_str(), &st) == 0)

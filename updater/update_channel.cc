@@ -22,8 +22,9 @@ int MRB_CALL CredentialsCallback(char* buffer) {
   UpdateEngine* engine = UpdateEngine::Active();
   std::string credentials;
   if (engine) {
-    std::optional<std::string> password = engine->Password();
-    if (password && !password->empty()) credentials = engine->ClientName() + ":" + *password;
+    Installation& installation = engine->installation();
+    std::optional<std::string> password = installation.Password();
+    if (password && !password->empty()) credentials = installation.ClientName() + ":" + *password;
   }
   // Cut to the library's buffer.
   std::size_t length = std::min(credentials.size(), std::size_t{MRB_CREDENTIALS_BUFFER_SIZE - 1});
@@ -35,7 +36,7 @@ int MRB_CALL CredentialsCallback(char* buffer) {
 }  // namespace
 
 bool UpdateEngine::SendRequestLog() {
-  std::optional<std::vector<std::string>> lines = RequestLog();
+  std::optional<std::vector<std::string>> lines = installation_.RequestLog();
   if (!lines) return false;
   for (const std::string& line : *lines) {
     // The length counts the terminating zero.
@@ -46,7 +47,8 @@ bool UpdateEngine::SendRequestLog() {
   return true;
 }
 
-bool UpdateEngine::RunChannel() {
+bool UpdateEngine::RunChannel(const ChannelEntry& channel) {
+  channel_ = channel;
   const std::string title = FormatResourceString(kStrUpdating, channel_.name);
   Log("=====| " + title);
   self_file_staged_ = 0;
@@ -55,7 +57,7 @@ bool UpdateEngine::RunChannel() {
                                              system_.WindowsDirectory(), system_.SystemDirectory());
   if (!library_ || !system_.CreateDirectoryTree(target_directory_)) return true;
 
-  const std::string user_agent = UserAgent();
+  const std::string user_agent = installation_.UserAgent();
   const std::string url = ChannelUrl(server_, channel_.name);
   handle_ = nullptr;
   MrbInitRecord init{};
@@ -130,7 +132,7 @@ void UpdateEngine::CheckAndUpdate(const std::optional<std::string>& profile_path
     stopped_ = 1;
     return;
   }
-  if (!available && !force_update_) return;
+  if (channel_refused_ || (!available && !force_update_)) return;
 
   int outcome = MRB_UPDATE_FAILED;
   if (SendRequestLog()) {

@@ -2,9 +2,9 @@
 // table with its retries.
 #include "updater/update_engine.h"
 
-#include <strings.h>
-
 #include <algorithm>
+
+#include "platform/ascii.h"
 
 namespace zoma {
 namespace {
@@ -16,9 +16,15 @@ std::string WithoutLineEnds(std::string text) {
   return text;
 }
 
+Installation& NoInstallation() {
+  static Installation* none = new Installation();
+  return *none;
+}
+
 }  // namespace
 
-UpdateEngine::UpdateEngine(SystemServices& system, UpdateLog& log) : system_(system), log_(log) {
+UpdateEngine::UpdateEngine(SystemServices& system, UpdateLog& log, Installation* installation)
+    : system_(system), log_(log), installation_(installation ? *installation : NoInstallation()) {
   active_engine = this;
 }
 
@@ -32,17 +38,13 @@ UpdateEngine* UpdateEngine::Active() { return active_engine; }
 
 void UpdateEngine::StartSession(const std::string& name) {
   if (ready_ != 1) return;
-  ready_ = 0;
-  session_name_ = name;
-  if (strncasecmp(name.c_str(), "Game", 4) != 0) game_index_ = 0;
-  // A thread whose pass was finished early (Enter) may still be running: it ends first.
+  // A thread whose pass was finished early (Enter) may still be running, and its last
+  // act sets ready: it ends before the flags are cleared, or the UI thread would take
+  // its result for the new pass's.
   JoinThread();
+  ready_ = 0;
+  static_cast<void>(name);  // every session updates the installation's table
   thread_ = std::thread([this] { ThreadBody(); });
-}
-
-void UpdateEngine::StartGameUpdate(int index) {
-  game_index_ = index;
-  StartSession("Games/" + std::to_string(index));
 }
 
 void UpdateEngine::JoinThread() {
@@ -54,9 +56,12 @@ void UpdateEngine::MarkSucceeded() {
   failed_ = 0;
 }
 
-void UpdateEngine::MarkFailed() {
+void UpdateEngine::PrepareRepeatedPass() {
   succeeded_ = 0;
   failed_ = 1;
+  stopped_ = 0;
+  ready_ = 1;
+  force_update_ = 1;
 }
 
 void UpdateEngine::FinishNow() {
@@ -69,21 +74,9 @@ void UpdateEngine::SetRetryPause(int first_ms, int cap_ms) {
   retry_pause_cap_ms_ = cap_ms;
 }
 
-std::string UpdateEngine::UserAgent() { return "UpdateLibrary/0.96"; }
-
-void UpdateEngine::SessionEnded() { MarkSucceeded(); }
-
 void UpdateEngine::ReportProgress(int percent) {
   if (display_) display_->Progress(percent);
 }
-
-void UpdateEngine::StatusLine1(const std::string& text) {
-  std::string line = WithoutLineEnds(text);
-  if (line.empty() || line == " ") return;
-  // Accepted; the progress window has no line for it.
-}
-
-void UpdateEngine::StatusLine2(const std::string& text) { StatusLine1(text); }
 
 void UpdateEngine::Error(const std::string& text) {
   if (display_) display_->Error(WithoutLineEnds(text));
@@ -106,14 +99,15 @@ void UpdateEngine::EndSession(bool succeeded, bool failed) {
   succeeded_ = succeeded ? 1 : 0;
   failed_ = failed ? 1 : 0;
   ready_ = 1;
-  SessionEnded();
+  if (installation_.EveryPassSucceeds()) MarkSucceeded();
 }
 
 void UpdateEngine::ThreadBody() {
-  SelectServerAndChannels();
-  std::optional<std::string> directory = InstallationDirectory();
+  UpdateSources sources = installation_.SelectSources();
+  server_ = sources.server;
+  std::optional<std::string> directory = installation_.InstallationDirectory();
   if (!directory) {
-    StatusLine1("Update Complete: Unnecessary for this game.");
+    // "Update Complete: Unnecessary for this game." has no line in the window.
     EndSession(true, false);
     return;
   }
@@ -124,31 +118,37 @@ void UpdateEngine::ThreadBody() {
     EndSession(false, true);
     return;
   }
-  RunSession(*directory);
+  RunSession(*directory, sources.channels);
 }
 
-void UpdateEngine::RunSession(const std::string& directory) {
+void UpdateEngine::RunSession(const std::string& directory,
+                              const std::vector<ChannelEntry>& channels) {
   ready_ = 0;
   succeeded_ = 0;
   failed_ = 0;
   stopped_ = 0;
   connected_ = 0;
   self_file_staged_ = 0;
-  SessionBegins();
   installation_directory_ = directory;
   if (!system_.CreateDirectoryTree(directory)) {
     // Neither succeeded nor failed: the UI thread reports it as a failed pass.
     ready_ = 1;
-    SessionEnded();
+    if (installation_.EveryPassSucceeds()) MarkSucceeded();
     return;
   }
-  for (const ChannelEntry& entry : std::vector<ChannelEntry>(channels_)) {
+  for (const ChannelEntry& entry : channels) {
     for (int attempt = 0;; ++attempt) {
-      channel_ = entry;
       connected_ = 0;
       transferring_ = false;
       first_transfer_seen_ = false;
-      bool ran = RunChannel();
+      channel_refused_ = false;
+      bool ran = RunChannel(entry);
+      // A refused channel is not retried, and the pass is not a success: the user has
+      // been told, and the client must not start as if it were up to date.
+      if (channel_refused_) {
+        EndSession(false, true);
+        return;
+      }
       // A stop by the user ends the session whatever the channel answered; retrying
       // would only meet refusals until the end of time.
       if (Stopped() || (!ran && Connected())) {

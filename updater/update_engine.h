@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "updater/installation.h"
 #include "updater/update_library.h"
 #include "updater/update_log.h"
 #include "updater/update_sources.h"
@@ -31,6 +32,15 @@ class SessionDisplay {
   virtual bool DiskSpaceCheck(std::uint32_t bytes_needed) = 0;
 };
 
+/// What the progress window may do to a session: finish it at once (Enter) or stop it
+/// (Cancel, then Yes).
+class SessionControl {
+ public:
+  virtual ~SessionControl() = default;
+  virtual void FinishNow() = 0;
+  virtual void MarkStopped() = 0;
+};
+
 /// The library operation in progress; the event callback reads messages by it.
 enum class Phase : std::uint32_t {
   kUpdate = 0,
@@ -42,9 +52,11 @@ enum class Phase : std::uint32_t {
   kAvailability = 6,
 };
 
-class UpdateEngine {
+class UpdateEngine : public SessionControl {
  public:
-  UpdateEngine(SystemServices& system, UpdateLog& log);
+  /// `installation` answers for the installation being updated; it must outlive the
+  /// engine. None: an installation with nothing to update.
+  UpdateEngine(SystemServices& system, UpdateLog& log, Installation* installation = nullptr);
   virtual ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
   UpdateEngine& operator=(const UpdateEngine&) = delete;
@@ -57,10 +69,9 @@ class UpdateEngine {
   void SetDisplay(SessionDisplay* display) { display_ = display; }
 
   // Starting sessions (UI thread).
-  /// Does nothing unless ready; otherwise clears ready and runs the session on the
-  /// update thread.
+  /// Does nothing unless ready; otherwise waits for the previous update thread, clears
+  /// ready and runs the session on a new one.
   void StartSession(const std::string& name);
-  void StartGameUpdate(int index);
   /// Waits for the update thread to end.
   void JoinThread();
 
@@ -72,50 +83,25 @@ class UpdateEngine {
   bool Connected() const { return connected_ != 0; }
   bool SelfFileStaged() const { return self_file_staged_ != 0; }
   Phase CurrentPhase() const { return static_cast<Phase>(phase_.load()); }
-  void MarkStopped() { stopped_ = 1; }
+  void MarkStopped() override { stopped_ = 1; }
   void MarkSucceeded();
-  void MarkFailed();
-  void SetFailed(bool failed) { failed_ = failed ? 1 : 0; }
   /// Enter on the progress window: the pass counts as done from now on.
-  void FinishNow();
+  void FinishNow() override;
   void SetForceUpdate(bool force) { force_update_ = force ? 1 : 0; }
-
-  std::uint32_t UpdateSize() const { return update_size_; }
+  /// Before a pass that must run again: the last one counts as failed, and every
+  /// channel updates whether or not the library sees a change.
+  void PrepareRepeatedPass();
   /// The retry pauses: the first, doubled per attempt up to the cap (milliseconds).
   void SetRetryPause(int first_ms, int cap_ms);
 
-  // Installation-specific answers.
-  virtual std::string UserAgent();
-  virtual std::string ClientName() { return {}; }
-  virtual std::optional<std::string> Password() { return std::nullopt; }
-  /// Fills server_ and channels_.
-  virtual void SelectServerAndChannels() {}
-  /// None: nothing to update; empty: not installed.
-  virtual std::optional<std::string> InstallationDirectory() { return std::nullopt; }
-  /// The request-log lines; nullopt when they cannot be made.
-  virtual std::optional<std::vector<std::string>> RequestLog() {
-    return std::vector<std::string>{};
-  }
-  virtual bool IsUpdaterFile(const std::string& /*name*/) { return false; }
-  virtual bool StageUpdaterFile(const std::string& /*name*/, const std::string& /*holding_path*/) {
-    return false;
-  }
-  /// Starts the Alternate copy and ends the process; returns only when it failed.
-  virtual void Chain() {}
-  virtual void RegisterLogonEntry(const std::string& /*name*/) {}
-  virtual void CloseRegistryHandles() {}
-
-  // Notifications.
-  virtual void SessionBegins() {}
-  virtual void SessionEnded();
-  virtual void TransferStarted() { transferring_ = true; }
+  Installation& installation() { return installation_; }
+  /// Registry handles are closed after every use; nothing is held here to close.
+  void CloseRegistryHandles() {}
 
   // Display: each ignores a missing window.
-  virtual void ReportProgress(int percent);
-  virtual void StatusLine1(const std::string& text);
-  virtual void StatusLine2(const std::string& text);
-  virtual void Error(const std::string& text);
-  virtual void Status(const std::string& text);
+  void ReportProgress(int percent);
+  void Error(const std::string& text);
+  void Status(const std::string& text);
   std::string TimeRemainingText(int percent);
   bool DiskSpaceCheck(std::uint32_t bytes_needed);
 
@@ -124,18 +110,12 @@ class UpdateEngine {
   /// The library's event callback, for the active engine.
   int HandleEvent(std::uint16_t code, const char* text);
 
-  // For the event callback and the client updater.
-  const ChannelEntry& CurrentChannel() const { return channel_; }
-  const std::string& TargetDirectory() const { return target_directory_; }
-  const std::string& Server() const { return server_; }
-  const std::vector<ChannelEntry>& Channels() const { return channels_; }
-
  protected:
   /// The thread body: server and table, installation directory, then the channels.
   void ThreadBody();
-  void RunSession(const std::string& directory);
+  void RunSession(const std::string& directory, const std::vector<ChannelEntry>& channels);
   /// One attempt at one channel; false when the request log or the preparation failed.
-  bool RunChannel();
+  bool RunChannel(const ChannelEntry& channel);
   /// Preparation, verification, the check and the update, the clean-up; false when the
   /// preparation failed.
   bool PrepareAndUpdate();
@@ -158,6 +138,7 @@ class UpdateEngine {
 
   SystemServices& system_;
   UpdateLog& log_;
+  Installation& installation_;
   const UpdateLibrary* library_ = nullptr;
   SessionDisplay* display_ = nullptr;
 
@@ -171,19 +152,16 @@ class UpdateEngine {
   std::atomic<std::uint32_t> phase_{static_cast<std::uint32_t>(Phase::kNone)};
   static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-  std::string session_name_;
-  int game_index_ = 0;
   std::thread thread_;
   int retry_pause_first_ms_ = 500;
   int retry_pause_cap_ms_ = 4000;
 
   // Chosen per session.
   std::string server_;
-  std::vector<ChannelEntry> channels_;
 
   std::string installation_directory_;
 
-  // Per channel.
+  // Per channel: a copy of the entry being updated, for the event callback.
   ChannelEntry channel_{};
   std::string target_directory_;
   MrbHandle handle_ = nullptr;
@@ -192,6 +170,7 @@ class UpdateEngine {
   // Event state, kept for the whole process.
   bool transferring_ = false;
   bool first_transfer_seen_ = false;
+  bool channel_refused_ = false;  // the library refused the channel's documents
   int last_logged_percent_ = 1000;
   unsigned percent_events_ = 0;
 };

@@ -1,10 +1,9 @@
 // The update library's event callback: each message code turned into a log line, a
 // status text, a progress value, an error box or an action, by the tables of the
 // update, error and operation messages.
-#include <strings.h>
-
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/win_error.h"
 #include "updater/progress_arithmetic.h"
 #include "updater/string_table.h"
@@ -35,7 +34,7 @@ std::string UnknownMessageLine(const char* prefix, int code, const char* text) {
 }
 
 bool SameNoCase(const char* text, const char* other) {
-  return text && strcasecmp(text, other) == 0;
+  return text && platform::EqualsIgnoreCase(text, other);
 }
 
 struct UpdateRow {
@@ -90,6 +89,70 @@ const OperationRow* FindRow(const OperationRow (&rows)[N], int code) {
   return nullptr;
 }
 
+// Refusals of a channel whose documents fail the library's checks: whoever sits between
+// the client and the server could otherwise hold updates back unseen.
+struct RefusalRow {
+  int code;
+  const char* name;
+  const char* reason;
+  bool only_checking;  // refuses the channel only while its documents are checked
+};
+
+constexpr RefusalRow kRefusalRows[] = {
+    {CASTANET_ERROR_BAD_SIGNATURE, "CASTANET_ERROR_BAD_SIGNATURE",
+     "it is not signed by a trusted key", false},
+    {CASTANET_ERROR_ROLLBACK, "CASTANET_ERROR_ROLLBACK",
+     "the server offers an older version than the one installed", false},
+    {CASTANET_ERROR_EXPIRED, "CASTANET_ERROR_EXPIRED", "the server's update has expired", false},
+    {CASTANET_ERROR_BAD_CONTENT, "CASTANET_ERROR_BAD_CONTENT",
+     "the server's documents do not match this channel", true},
+};
+
+enum class ErrorAction {
+  kNone,
+  kLogText,        // logs the event's own text and ends the pass as a success
+  kDeleteFile,     // deletes the file the event names
+  kInstallFailed,  // chains when an updater file is staged, else the undo follows
+};
+
+// Error events: the log line "<name><separator><message>", and whether the message also
+// goes to the status line and the "Update Error" box.
+struct ErrorRow {
+  int code;
+  const char* name;
+  int message;
+  bool with_text;  // the message takes the event's text (file name, realm)
+  const char* separator;
+  bool status;
+  bool error_box;
+  ErrorAction action;
+};
+
+constexpr ErrorRow kErrorRows[] = {
+    {CASTANET_ERROR_CONNECT_FAILED, "CASTANET_ERROR_CONNECT_FAILED", 20067, false, ": ", true, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_NO_SUCH_CHANNEL, "CASTANET_ERROR_NO_SUCH_CHANNEL", 20211, false, ": ", false,
+     true, ErrorAction::kNone},
+    {CASTANET_ERROR_UNEXPECTED_EOF, "CASTANET_ERROR_UNEXPECTED_EOF", 0, false, ": ", false, false,
+     ErrorAction::kLogText},
+    {CASTANET_ERROR_DISK_FULL, "CASTANET_ERROR_DISK_FULL", 20210, true, ": ", false, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_CANT_READ, "CASTANET_ERROR_CANT_READ", 20209, true, ": ", false, false,
+     ErrorAction::kDeleteFile},
+    {CASTANET_ERROR_FILE_MISSING, "CASTANET_ERROR_FILE_MISSING", 20212, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_INSTALL_FAILED, "CASTANET_ERROR_INSTALL_FAILED", 20207, false, ": ", false,
+     false, ErrorAction::kInstallFailed},
+    {CASTANET_ERROR_RENAME_FAILED, "CASTANET_ERROR_RENAME_FAILED", 20206, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_DELETE_FAILED, "CASTANET_ERROR_DELETE_FAILED", 20208, true, ": ", false, false,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_WRONG_PASSWD, "CASTANET_ERROR_WRONG_PASSWD", 20216, true, " ", false, true,
+     ErrorAction::kNone},
+    {CASTANET_ERROR_NO_WINSOCK, "CASTANET_ERROR_NO_WINSOCK", 20203, false, ": ", false, true,
+     ErrorAction::kNone},
+};
+
 bool IsUpdateTableCode(int code) {
   return (code >= 100 && code <= 111) || (code >= 200 && code <= 203) ||
          (code >= 5009 && code <= 5012);
@@ -113,75 +176,60 @@ int UpdateEngine::HandleEvent(std::uint16_t code, const char* text) {
 
 int UpdateEngine::HandleErrorEvent(std::uint16_t code, const char* text, bool* handled) {
   *handled = true;
-  switch (code) {
-    case CASTANET_ERROR_CONNECT_FAILED: {
-      const char* message = LoadResourceString(20067);
-      Log(std::string("CASTANET_ERROR_CONNECT_FAILED: ") + message);
-      Status(message);
-      Error(message);
-      return 0;
+  for (const RefusalRow& row : kRefusalRows) {
+    if (row.code != code || (row.only_checking && CurrentPhase() != Phase::kAvailability)) continue;
+    std::string message = "The update of " + channel_.name + " was refused: " + row.reason +
+                          ". No files were changed.";
+    Log(std::string(row.name) + ": " + RawText(text));
+    Status(message);
+    Error(message);
+    channel_refused_ = true;
+    return 0;
+  }
+  const ErrorRow* row = nullptr;
+  for (const ErrorRow& candidate : kErrorRows)
+    if (candidate.code == code) row = &candidate;
+  if (row == nullptr) {
+    *handled = false;
+    return 0;
+  }
+  std::string event_text = FileText(text);
+  if (row->action == ErrorAction::kDeleteFile) {
+    if (text) system_.DeleteFile(text);
+    // The log line shows the path with its backslashes doubled.
+    std::string doubled;
+    for (char c : event_text) {
+      if (c == '\\') doubled.push_back('\\');
+      doubled.push_back(c);
     }
-    case CASTANET_ERROR_NO_SUCH_CHANNEL: {
-      const char* message = LoadResourceString(20211);
-      Log(std::string("CASTANET_ERROR_NO_SUCH_CHANNEL: ") + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_UNEXPECTED_EOF:
-      Log("CASTANET_ERROR_UNEXPECTED_EOF: " + RawText(text));
+    event_text = doubled;
+  }
+  if (row->action == ErrorAction::kInstallFailed && SelfFileStaged()) {
+    installation_.Chain(target_directory_);  // Returns only when the copy could not start.
+    return 0;
+  }
+  if (row->action == ErrorAction::kLogText) {
+    Log(std::string(row->name) + ": " + RawText(text));
+  } else {
+    std::string message = row->with_text ? FormatResourceString(row->message, event_text)
+                                         : std::string(LoadResourceString(row->message));
+    Log(std::string(row->name) + row->separator + message);
+    if (row->status) Status(message);
+    if (row->error_box) Error(message);
+  }
+  switch (row->action) {
+    case ErrorAction::kLogText:  // an unexpected end counts as a finished, successful pass
       succeeded_ = 1;
       failed_ = 0;
       ready_ = 1;
-      return 0;
-    case CASTANET_ERROR_DISK_FULL: {
-      std::string message = FileMessage(20210, text);
-      Log("CASTANET_ERROR_DISK_FULL: " + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_CANT_READ: {
-      if (text) system_.DeleteFile(text);
-      std::string doubled;
-      for (const char* p = text ? text : "(unnamed file)"; *p; ++p) {
-        if (*p == '\\') doubled.push_back('\\');
-        doubled.push_back(*p);
-      }
-      Log("CASTANET_ERROR_CANT_READ: " + FormatResourceString(20209, doubled));
-      return 0;
-    }
-    case CASTANET_ERROR_FILE_MISSING:
-      Log("CASTANET_ERROR_FILE_MISSING: " + FileMessage(20212, text));
-      return 0;
-    case CASTANET_ERROR_INSTALL_FAILED:
-      if (SelfFileStaged()) {
-        Chain();  // Returns only when the copy could not be started.
-        return 0;
-      }
-      Log(std::string("CASTANET_ERROR_INSTALL_FAILED: ") + LoadResourceString(20207));
+      break;
+    case ErrorAction::kInstallFailed:
       SetPhase(Phase::kUndo);
-      return 0;
-    case CASTANET_ERROR_RENAME_FAILED:
-      Log("CASTANET_ERROR_RENAME_FAILED: " + FileMessage(20206, text));
-      return 0;
-    case CASTANET_ERROR_DELETE_FAILED:
-      Log("CASTANET_ERROR_DELETE_FAILED: " + FileMessage(20208, text));
-      return 0;
-    case CASTANET_ERROR_WRONG_PASSWD: {
-      std::string message = FileMessage(20216, text);
-      Log("CASTANET_ERROR_WRONG_PASSWD " + message);
-      Error(message);
-      return 0;
-    }
-    case CASTANET_ERROR_NO_WINSOCK: {
-      const char* message = LoadResourceString(20203);
-      Log(std::string("CASTANET_ERROR_NO_WINSOCK: ") + message);
-      Error(message);
-      return 0;
-    }
+      break;
     default:
-      *handled = false;
-      return 0;
+      break;
   }
+  return 0;
 }
 
 int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
@@ -201,7 +249,7 @@ int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
       log_line("CASTANET_UPDATE_TRANSFER", FileMessage(20050, text));
       if (!first_transfer_seen_) {
         first_transfer_seen_ = true;
-        TransferStarted();
+        transferring_ = true;
       }
       return 0;
     case CASTANET_UPDATE_INSTALLING:
@@ -240,13 +288,13 @@ int UpdateEngine::HandleUpdateEvent(std::uint16_t code, const char* text) {
 
 int UpdateEngine::InstallFile(const char* text) {
   if (!text) return -1;
-  if (IsUpdaterFile(text)) {
+  if (installation_.IsUpdaterFile(text)) {
     // The library must not install it over the running program: the new version goes
     // to the Alternate directory and the chain takes over.
     char buffer[platform::kMaxPath];
     std::snprintf(buffer, sizeof buffer, "%s", text);
     if (library_->lookup_holding_area_file(handle_, buffer, sizeof buffer) == 0 &&
-        StageUpdaterFile(text, buffer))
+        installation_.StageUpdaterFile(text, buffer))
       self_file_staged_ = 1;
     return -1;
   }
@@ -256,7 +304,7 @@ int UpdateEngine::InstallFile(const char* text) {
     if (relocated && *relocated) system_.DeleteFile(relocated);
   }
   for (const char* name : kReplacementSystemFiles)
-    if (SameNoCase(text, name)) RegisterLogonEntry(text);
+    if (SameNoCase(text, name)) installation_.RegisterLogonEntry(text);
   Log(std::string(kUpdatePrefix) + "CASTANET_UPDATE_INSTALL: " + FileMessage(20051, text));
   return 0;
 }

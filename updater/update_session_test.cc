@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 #include "platform/registry.h"
 #include "platform/testing/temp_prefix.h"
@@ -298,6 +301,69 @@ TEST_F(UpdateSessionTest, OperationAndErrorTables) {
   EXPECT_TRUE(engine.Succeeded());
   EXPECT_FALSE(engine.Busy());
   EXPECT_EQ(system_.LogLines().back(), "CASTANET_ERROR_UNEXPECTED_EOF: eof");
+}
+
+TEST_F(UpdateSessionTest, APassStartedAfterEnterWaitsForTheOldThreadAndRunsInFull) {
+  MakeEngine();
+  library_.availability_events = [](int, const std::string&) {
+    return std::vector<FakeEvent>{{100, {}}};
+  };
+  std::atomic<bool> finished_early{false};
+  display_.on_status = [&] {
+    // Enter during the first pass; the old thread goes on for a while without a window.
+    if (!finished_early.exchange(true)) {
+      engine_->FinishNow();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  };
+  auto wait_while_busy = [&] {
+    while (engine_->Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  engine_->StartStandardSession();
+  wait_while_busy();
+  ASSERT_TRUE(engine_->Succeeded());
+  engine_->StartStandardSession();  // the second pass, as after a "Needs=" setting
+  wait_while_busy();
+  // Ready again means the second pass has been through every channel.
+  EXPECT_EQ(Count(system_.LogLines(), "=====| Updating Zoma/WindowsSystem..."), 2);
+  EXPECT_TRUE(engine_->Succeeded());
+  engine_->JoinThread();
+}
+
+TEST_F(UpdateSessionTest, AChannelTheLibraryRefusesFailsThePassAndSaysSo) {
+  MakeEngine();
+  for (int code : {CASTANET_ERROR_BAD_SIGNATURE, CASTANET_ERROR_ROLLBACK, CASTANET_ERROR_EXPIRED,
+                   CASTANET_ERROR_BAD_CONTENT}) {
+    library_.calls_made.clear();
+    display_.errors.clear();
+    library_.availability_events = [code](int, const std::string& url) {
+      return IsChannel(url, "Zoma/GameInfo")
+                 ? std::vector<FakeEvent>{{100, {}},
+                                          {static_cast<std::uint16_t>(code), "Zoma/GameInfo"}}
+                 : std::vector<FakeEvent>{{100, {}}};
+    };
+    engine_->SetForceUpdate(true);
+    RunPass();
+    EXPECT_FALSE(engine_->Succeeded()) << code;
+    EXPECT_TRUE(engine_->Failed()) << code;
+    ASSERT_EQ(display_.errors.size(), 1u) << code;
+    EXPECT_EQ(display_.errors[0].rfind("The update of Zoma/GameInfo was refused: ", 0), 0u)
+        << display_.errors[0];
+    // Not retried, not updated anyway, and the channels after it are left alone.
+    EXPECT_EQ(std::count(library_.calls_made.begin(), library_.calls_made.end(), "update 0"), 1)
+        << code;
+  }
+  // A damaged object during the update itself stays an ordinary failed update.
+  library_.availability_events = [](int, const std::string&) {
+    return std::vector<FakeEvent>{{100, {}}};
+  };
+  library_.update_events = [](int, const std::string& url) {
+    return IsChannel(url, "Zoma/GameInfo")
+               ? std::vector<FakeEvent>{{CASTANET_ERROR_BAD_CONTENT, "a"}}
+               : std::vector<FakeEvent>{};
+  };
+  RunPass();
+  EXPECT_TRUE(engine_->Succeeded());
 }
 
 TEST_F(UpdateSessionTest, DiskSpaceStopAndForcedUpdates) {

@@ -15,10 +15,12 @@ namespace reg = platform::reg;
 // A count past this is not a count anyone wrote; it is not walked value by value.
 constexpr long kMaxDownloadSettings = 4096;
 
-// The numbered settings' count, or 0 when the single setting applies.
-long DownloadSettingsCount() {
+// How many numbered settings there are, or nullopt when the single setting applies:
+// only a missing count or exactly "0" means that. Any other text counts by its decimal
+// value, so "abc" means none at all, never the single setting.
+std::optional<long> NumberedSettingsCount() {
   std::optional<std::string> count = UpdateSetting("Download Settings Count");
-  if (!count) return 0;
+  if (!count || *count == "0") return std::nullopt;
   long value = std::strtol(count->c_str(), nullptr, 10);
   return std::clamp<long>(value, 0, kMaxDownloadSettings);
 }
@@ -79,8 +81,8 @@ std::string SelectServer(Region region, ClientKind kind) {
 
 std::vector<std::string> DownloadSettings() {
   std::vector<std::string> settings;
-  if (long count = DownloadSettingsCount()) {
-    for (long i = 1; i <= count; ++i)
+  if (std::optional<long> count = NumberedSettingsCount()) {
+    for (long i = 1; i <= *count; ++i)
       if (std::optional<std::string> value = UpdateSetting(NumberedSettingName(i).c_str()))
         settings.push_back(*value);
   } else if (std::optional<std::string> value = UpdateSetting("Download Settings")) {
@@ -103,10 +105,10 @@ bool NeedsPending() {
 }
 
 void ClearNeeds() {
-  long count = DownloadSettingsCount();
+  std::optional<long> count = NumberedSettingsCount();
   DeleteValue(clientcfg::kUpdateKey, "Download Settings Count");
   if (count) {
-    for (long i = 1; i <= count; ++i) {
+    for (long i = 1; i <= *count; ++i) {
       std::string name = NumberedSettingName(i);
       std::optional<std::string> value = UpdateSetting(name.c_str());
       if (value && IsPendingNeed(*value)) DeleteValue(clientcfg::kUpdateKey, name);

@@ -50,6 +50,23 @@ TEST_F(UpdateSettingsTest, CountZeroUsesTheSingleSetting) {
   EXPECT_EQ(DownloadSettings(), std::vector<std::string>{"x"});
 }
 
+TEST_F(UpdateSettingsTest, ACountThatIsNotANumberCountsNoneAndKeepsTheSingleSetting) {
+  reg::WriteString(kUpdate, "Download Settings", "Needs=Fonts");
+  reg::WriteString(kUpdate, "Download Setting 1", "Needs=Sound");
+  for (const char* count : {"abc", "-2", " 0", "00"}) {
+    reg::WriteString(kUpdate, "Download Settings Count", count);
+    EXPECT_TRUE(DownloadSettings().empty()) << count;
+    EXPECT_FALSE(NeedsPending()) << count;
+    ClearNeeds();
+    EXPECT_FALSE(reg::ReadString(kUpdate, "Download Settings Count")) << count;
+    EXPECT_EQ(reg::ReadString(kUpdate, "Download Settings"), "Needs=Fonts") << count;
+    EXPECT_EQ(reg::ReadString(kUpdate, "Download Setting 1"), "Needs=Sound") << count;
+  }
+  // "1abc" counts by its leading digits.
+  reg::WriteString(kUpdate, "Download Settings Count", "1abc");
+  EXPECT_EQ(DownloadSettings(), std::vector<std::string>{"Needs=Sound"});
+}
+
 TEST_F(UpdateSettingsTest, ServersKindAndCachedArguments) {
   EXPECT_EQ(ReadClientKind(), ClientKind::kProduction);
   reg::WriteString(kUpdate, "ZomaClient", "testing");

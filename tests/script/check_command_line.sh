@@ -47,6 +47,11 @@ expect exit_code 'a' 42 -- "$tessel" -e 'a$Exit{40+2}b'
 expect help_status '' 0 -- bash -c "\"$tessel\" --help >/dev/null"
 expect missing_file '' 1 -- "$tessel" /nonexistent/script.tsl
 expect double_dash 'file' 0 -- bash -c "cd \"\$(mktemp -d)\" && printf file >-x.tsl && \"$tessel\" -- -x.tsl"
+# Memory that runs out stops the evaluation in order (status 1, no abort). The sanitizer
+# builds cannot start under an address-space limit; they skip this.
+if bash -c "ulimit -v 600000 && \"$tessel\" -e ok" >/dev/null 2>&1; then
+  expect out_of_memory 'a' 1 -- bash -c "ulimit -v 600000 && \"$tessel\" -e 'a\$S{x;\$Repeat{\$Repeat{y;1000};120000}}\$S{z;\$Repeat{\$Repeat{y;1000};120000}}\$S{w;\$Repeat{\$Repeat{y;1000};120000}}\$S{v;\$Repeat{\$Repeat{y;1000};120000}}b'"
+fi
 # --cook writes the wrapped form ("LCH!", version 1) that runs like the plain script.
 cook_dir=$(mktemp -d)
 trap 'rm -rf "$cook_dir"' EXIT

@@ -118,6 +118,18 @@ TEST_F(ZomaUpPostUpdateTest, ScriptPathWithTheLanguagesOwnCharacters) {
   EXPECT_EQ(ScriptRuns(), "[C:\\ZOMA][AFF01][]");
 }
 
+TEST_F(ZomaUpPostUpdateTest, AScriptThatOutgrowsItsMemoryIsStoppedAndTheClientStarts) {
+  std::ofstream(root_ + "/Programs/ZOMA.UPD")
+      << "$AppendFile{before;$GameLocation\\ran.txt}$S{big;$Repeat{$Repeat{x;4096};100000}}"
+         "$AppendFile{after;$GameLocation\\ran.txt}";
+  ASSERT_EQ(RunZomaUp(), 0);
+  ASSERT_TRUE(WaitForClient()) << Transcript();
+  EXPECT_EQ(ScriptRuns(), "before");
+  EXPECT_NE(ReadFile(root_ + "/update.log")
+                .find("Post-update script stopped: a text grew past its limit or memory ran out."),
+            std::string::npos);
+}
+
 TEST_F(ZomaUpPostUpdateTest, LaunchTargetUnderAlternateFindsItFirstOnPath) {
   reg::WriteString(kMain, "System Directory", "C:\\ZOMA\\Alternate");
   InstallRecorder(root_ + "/Alternate/ZOMA.EXE");

@@ -5,10 +5,11 @@
 #include <sys/stat.h>
 
 #include "tests/updater/zomaup_installation.h"
-#include "tools/zomapublish/publish.h"
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/publisher.h"
 #include "updatelib/channel/signed_text.h"
+#include "updatelib/testing/channel_publisher.h"
 #include "updatelib/testing/nginx_server.h"
 #include "updater/launch_code.h"
 
@@ -29,10 +30,10 @@ class ZomaUpUpdateTest : public ZomaUpInstallation {
     www_ = dir_ + "/www";
     fs::create_directories(www_);
     std::string error;
-    ASSERT_TRUE(castanet::GenerateSigningKey(&key_, &error)) << error;
-    ASSERT_TRUE(castanet::WriteFileAtomically(dir_ + "/trusted.keys",
-                                              castanet::PublicKeyLine(key_, "test"), &error));
-    env_["CASTANET_KEYS"] = dir_ + "/trusted.keys";
+    publisher_ = std::make_unique<castanet::testing::ChannelPublisher>(www_);
+    // The installation's library trusts the key file beside it, as a shipped one does.
+    ASSERT_TRUE(castanet::WriteFileAtomically(root_ + "/Programs/mrbupd.keys",
+                                              publisher_->KeyFileText(), &error));
     ASSERT_TRUE(server_.Start(www_, dir_ + "/nginx", "ZomaClient", kPassword, &error)) << error;
     reg::WriteString(kUpdate, "Password", kPassword);
     UseServer("127.0.0.1:" + std::to_string(server_.port()));
@@ -47,28 +48,27 @@ class ZomaUpUpdateTest : public ZomaUpInstallation {
     reg::WriteString(std::string(kUpdate) + "\\Servers", "europe.production", server);
   }
 
-  void PublishChannel(const std::string& channel, const std::map<std::string, std::string>& files) {
-    std::string source = dir_ + "/source/" + channel;
+  void PublishChannel(const std::string& channel, const std::map<std::string, std::string>& files,
+                      const castanet::SigningKey* key = nullptr) {
+    std::string error;
+    if (key == nullptr) {
+      ASSERT_TRUE(publisher_->PublishFiles(channel, files, &error)) << error;
+      return;
+    }
+    // Signed by another key: the same files, published with it.
+    std::string source = dir_ + "/other-source/" + channel;
     for (const auto& [name, contents] : files) {
       fs::create_directories(fs::path(source + "/" + name).parent_path());
       std::ofstream(source + "/" + name, std::ios::binary) << contents;
-      // Programs are published as programs: the channel records the execute bit.
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0)
-        chmod((source + "/" + name).c_str(), 0755);
     }
-    zomapublish::PublishOptions options;
-    options.document_root = www_;
-    options.channel = channel;
-    options.source = source;
-    options.keys = {key_};
-    options.level = 3;
+    zomapublish::PublishOptions options = publisher_->Options(channel, source);
+    options.keys = {*key};
     zomapublish::PublishReport report;
-    std::string error;
     ASSERT_TRUE(zomapublish::Publish(options, &report, &error)) << error;
   }
 
   std::string dir_, www_;
-  castanet::SigningKey key_;
+  std::unique_ptr<castanet::testing::ChannelPublisher> publisher_;
   castanet::testing::NginxServer server_;
 };
 
@@ -132,6 +132,29 @@ TEST_F(ZomaUpUpdateTest, UnreachableServerIsRetriedUntilCancelAndYes) {
   EXPECT_NE(transcript.find("The transfer will resume from this point.\tIDOK"), std::string::npos);
   EXPECT_EQ(transcript.find("Sorry, but the launcher"), std::string::npos);
   EXPECT_FALSE(fs::exists(ClientMarker()));
+}
+
+TEST_F(ZomaUpUpdateTest, AChannelSignedByAnUntrustedKeyStopsTheUpdateVisibly) {
+  PublishChannel("Zoma/Programs", {{"Programs/readme.txt", "programs"}});
+  std::string error;
+  castanet::SigningKey stranger;
+  ASSERT_TRUE(castanet::GenerateSigningKey(&stranger, &error)) << error;
+  PublishChannel("Zoma/GameInfo", {{"GameInfo/games.txt", "games"}}, &stranger);
+  PublishChannel("Zoma/Zoma", {{"Data/zoma.dat", "data"}}, &stranger);
+  PublishChannel("Zoma/WindowsSystem", {{"zomasys.dll", "system"}}, &stranger);
+  env_["ZOMA_UI_ANSWERS"] = "IDOK,IDOK";
+  ASSERT_EQ(RunZomaUp(), 0);
+  Lines log = Log();
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/GameInfo..."), 1);  // not retried
+  EXPECT_EQ(Count(log, "=====| Updating Zoma/Zoma..."), 0);
+  EXPECT_EQ(Count(log, "Updating registry..."), 0);
+  EXPECT_FALSE(fs::exists(root_ + "/GameInfo/games.txt"));
+  std::string transcript = Transcript();
+  EXPECT_NE(transcript.find("The update of Zoma/GameInfo was refused: it is not signed by a "
+                            "trusted key. No files were changed."),
+            std::string::npos)
+      << transcript;
+  EXPECT_FALSE(fs::exists(ClientMarker()));  // the client does not start as if up to date
 }
 
 TEST_F(ZomaUpUpdateTest, SelfUpdateThroughTheAlternateCopy) {

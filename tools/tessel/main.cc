@@ -56,10 +56,10 @@ int Cook(const tessel::Options& options) {
   return 0;
 }
 
-// The text to evaluate. A script file runs as $ReadFile{FILE}, as the updater runs
-// scripts, so that cooked scripts and CurrentScriptPath work; the file is read here
-// first only to report a missing or unusable file.
-bool LoadScript(const tessel::Options& options, std::string* text) {
+// The text to evaluate, or the Windows path of the script file to run (as the updater
+// runs scripts, so that cooked scripts and CurrentScriptPath work); the file is read
+// here first only to report a missing or unusable file.
+bool LoadScript(const tessel::Options& options, std::string* text, std::string* file) {
   using Input = tessel::Options::Input;
   if (options.input == Input::kText) {
     *text = options.text_or_path;
@@ -73,14 +73,11 @@ bool LoadScript(const tessel::Options& options, std::string* text) {
     std::fprintf(stderr, "tessel: %s is a cooked script that cannot be unwrapped\n",
                  options.text_or_path.c_str());
   }
-  std::string path = platform::ToWindowsPath(options.text_or_path);
-  if (path.empty()) {
+  *file = platform::ToWindowsPath(options.text_or_path);
+  if (file->empty()) {
     std::fprintf(stderr, "tessel: %s has no Windows path\n", options.text_or_path.c_str());
     return false;
   }
-  script::TextBuffer quoted;
-  script::QuoteText(path, script::TokenSet(), quoted);
-  *text = "$ReadFile{" + std::string(quoted.view()) + "}";
   return true;
 }
 
@@ -113,8 +110,8 @@ int main(int argc, char** argv) {
   }
   if (options.input == tessel::Options::Input::kCook) return Cook(options);
   if (options.input == tessel::Options::Input::kList) return ListNames();
-  std::string script;
-  if (!LoadScript(options, &script)) return 1;
+  std::string script, script_file;
+  if (!LoadScript(options, &script, &script_file)) return 1;
 
   script::Instance* instance = script::CreateInstance();
   if (instance == nullptr) {
@@ -133,7 +130,11 @@ int main(int argc, char** argv) {
 
   tessel::RunWithLargeStack(kEvaluationStack, [&](size_t usable) {
     instance->set_stack_budget(usable);
-    script::EvaluateToFile(stdout, script, instance, options.raw);
+    if (script_file.empty()) {
+      script::EvaluateToFile(stdout, script, instance, options.raw);
+    } else {
+      script::EvaluateFileToFile(stdout, script_file, instance, options.raw);
+    }
   });
   std::fflush(stdout);
   if (instance->nesting_limit_hit()) {
@@ -142,7 +143,13 @@ int main(int argc, char** argv) {
                  "(endless recursion?)\n",
                  instance->max_nesting());
   }
-  int code = instance->exit_code_set() ? instance->exit_code() : 0;
+  bool out_of_memory = instance->memory_limit_hit();
+  if (out_of_memory) {
+    std::fprintf(stderr,
+                 "tessel: evaluation stopped: a text grew past %zu bytes or memory ran out\n",
+                 script::kMaxTextSize);
+  }
+  int code = instance->exit_code_set() ? instance->exit_code() : out_of_memory ? 1 : 0;
   script::DestroyInstance(instance);
   return code;
 }

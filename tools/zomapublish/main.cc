@@ -3,10 +3,11 @@
 //   zomapublish keygen <name>                     writes <name>.key and <name>.pub
 //   zomapublish publish --root R --channel C --source DIR [--key K]... [options]
 //   zomapublish refresh --root R --channel C [--key K]... [--expires-days N]
+//   zomapublish rotate --root R --channel C --key OLD... --new-key NEW... [--threshold N]
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "tools/zomapublish/publish.h"
+#include "updatelib/channel/publisher.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Publishes a directory tree as a signed Castanet update channel."};
@@ -21,7 +22,14 @@ int main(int argc, char** argv) {
   double expires_days = 30;
   CLI::App* publish = app.add_subcommand("publish", "Publish a new version of a channel");
   CLI::App* refresh = app.add_subcommand("refresh", "Sign the pointer again with a new expiry");
-  for (CLI::App* command : {publish, refresh}) {
+  CLI::App* rotate =
+      app.add_subcommand("rotate", "Publish a new key set, signed by the current and new keys");
+  std::vector<std::string> new_key_files;
+  int threshold = 1;
+  rotate->add_option("--new-key", new_key_files, "Private key file of the new set; repeat")
+      ->required();
+  rotate->add_option("--threshold", threshold, "How many new keys must sign (default 1)");
+  for (CLI::App* command : {publish, refresh, rotate}) {
     command->add_option("--root", options.document_root, "Document root of the server")->required();
     command->add_option("--channel", options.channel, "Channel name, e.g. Zoma/Programs")
         ->required();
@@ -53,6 +61,25 @@ int main(int argc, char** argv) {
     options.keys.push_back(key);
   }
   options.expires_seconds = static_cast<uint64_t>(expires_days * 86400);
+  if (rotate->parsed()) {
+    std::vector<castanet::SigningKey> new_keys;
+    for (const std::string& file : new_key_files) {
+      castanet::SigningKey key;
+      if (!zomapublish::ReadPrivateKey(file, &key, &error)) {
+        std::fprintf(stderr, "zomapublish: %s\n", error.c_str());
+        return 1;
+      }
+      new_keys.push_back(key);
+    }
+    uint64_t version = 0;
+    if (!zomapublish::PublishKeySet(options, new_keys, threshold, &version, &error)) {
+      std::fprintf(stderr, "zomapublish: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s key set %llu published; publish the next version with the new keys\n",
+                options.channel.c_str(), static_cast<unsigned long long>(version));
+    return 0;
+  }
   if (refresh->parsed()) {
     if (!zomapublish::RefreshPointer(options, &error)) {
       std::fprintf(stderr, "zomapublish: %s\n", error.c_str());

@@ -9,6 +9,7 @@
 
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/key_set.h"
 #include "updatelib/channel/manifest.h"
 #include "updatelib/channel/pointer.h"
 #include "updatelib/channel/signed_text.h"
@@ -113,9 +114,52 @@ TEST(SignedText, ThresholdTamperAndForeignKeys) {
   EXPECT_FALSE(VerifySignedText(foreign, keys, &body, &error));
   EXPECT_FALSE(VerifySignedText("hello\n", keys, &body, &error));  // unsigned
   EXPECT_FALSE(VerifySignedText(text + "more\n", keys, &body, &error));
-  EXPECT_TRUE(VerifySignedText("hello\n", TrustedKeys(), &body, &error));  // no keys: accepted
+  EXPECT_FALSE(VerifySignedText(text, TrustedKeys(), &body, &error));  // no keys: refused
+  EXPECT_FALSE(VerifySignedText("hello\n", TrustedKeys(), &body, &error));
   EXPECT_FALSE(ParseTrustedKeys("threshold 0\n", &keys, &error));
   EXPECT_FALSE(ParseTrustedKeys("abc\n", &keys, &error));
+}
+
+TEST(KeySets, ARotationCountsOnlyWhenTheOldAndTheNewKeysSignIt) {
+  SigningKey old_key, new_key, stranger;
+  std::string error;
+  ASSERT_TRUE(GenerateSigningKey(&old_key, &error) && GenerateSigningKey(&new_key, &error) &&
+              GenerateSigningKey(&stranger, &error));
+  TrustedKeys current;
+  current.public_keys = {old_key.public_key};
+  KeySet next;
+  next.channel = "Zoma/Programs";
+  next.version = 1;
+  next.keys.public_keys = {new_key.public_key};
+  std::string body = SerializeKeySet(next), text;
+  KeySet accepted;
+
+  ASSERT_TRUE(SignText(body, {old_key, new_key}, &text, &error));
+  ASSERT_TRUE(AcceptKeySet(text, current, "Zoma/Programs", 1, &accepted, &error)) << error;
+  EXPECT_EQ(accepted.keys.public_keys, next.keys.public_keys);
+  // Named for another channel, another version, or a channel whose name ends the same.
+  EXPECT_FALSE(AcceptKeySet(text, current, "Zoma/Programs", 2, &accepted, &error));
+  EXPECT_FALSE(AcceptKeySet(text, current, "Test/Zoma/Programs", 1, &accepted, &error));
+  // Signed by a key the client does not trust, or without the new keys' own signature.
+  ASSERT_TRUE(SignText(body, {stranger, new_key}, &text, &error));
+  EXPECT_FALSE(AcceptKeySet(text, current, "Zoma/Programs", 1, &accepted, &error));
+  ASSERT_TRUE(SignText(body, {old_key}, &text, &error));
+  EXPECT_FALSE(AcceptKeySet(text, current, "Zoma/Programs", 1, &accepted, &error));
+  // A set that could never sign anything.
+  next.keys.threshold = 2;
+  ASSERT_TRUE(SignText(SerializeKeySet(next), {old_key, new_key}, &text, &error));
+  EXPECT_FALSE(AcceptKeySet(text, current, "Zoma/Programs", 1, &accepted, &error));
+  // The pointer names the set that signs it; pointers without one still read.
+  Pointer pointer;
+  pointer.channel = "c";
+  pointer.manifest_sha256 = std::string(64, 'a');
+  pointer.keyset = 7;
+  Pointer read;
+  ASSERT_TRUE(ParsePointer(SerializePointer(pointer), &read, &error)) << error;
+  EXPECT_EQ(read.keyset, 7u);
+  pointer.keyset = 0;
+  ASSERT_TRUE(ParsePointer(SerializePointer(pointer), &read, &error));
+  EXPECT_EQ(read.keyset, 0u);
 }
 
 // Damaged documents end in an orderly refusal, never a crash (run under the sanitizers).

@@ -20,11 +20,14 @@ std::string PatchPath(std::string_view from_sha256, std::string_view to_sha256) 
   return "patches/" + std::string(from_sha256) + "-" + std::string(to_sha256);
 }
 
+std::string KeySetPath(uint64_t version) { return "keys/" + std::to_string(version); }
+
 std::string SerializePointer(const Pointer& pointer) {
+  std::string keyset = pointer.keyset ? "keyset " + std::to_string(pointer.keyset) + "\n" : "";
   return std::string(kPointerMagic) + "\nchannel " + pointer.channel + "\nversion " +
          std::to_string(pointer.version) + "\nmanifest-sha256 " + pointer.manifest_sha256 +
          "\nmanifest-size " + std::to_string(pointer.manifest_size) + "\nexpires " +
-         std::to_string(pointer.expires) + "\n";
+         std::to_string(pointer.expires) + "\n" + keyset;
 }
 
 bool ParsePointer(std::string_view body, Pointer* pointer, std::string* error) {
@@ -54,6 +57,8 @@ bool ParsePointer(std::string_view body, Pointer* pointer, std::string* error) {
     } else if (words[0] == "expires") {
       ok = ParseUint64(words[1], &pointer->expires);
       seen |= 16;
+    } else if (words[0] == "keyset") {
+      ok = ParseUint64(words[1], &pointer->keyset);
     }
     return ok;
   });

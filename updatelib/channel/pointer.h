@@ -6,6 +6,7 @@
 //   manifest-sha256 <sha256 of the signed manifest file>
 //   manifest-size <bytes>
 //   expires <unix seconds>           a client refuses the pointer after this time
+//   keyset <n>                       optional: the key set that signs it (key_set.h)
 //   signature <public key> <signature>
 //
 // The pointer is re-signed with a later expiry from time to time, so that a server that
@@ -24,6 +25,7 @@ struct Pointer {
   std::string manifest_sha256;
   uint64_t manifest_size = 0;
   uint64_t expires = 0;
+  uint64_t keyset = 0;  // 0: the keys the library was given
 };
 
 std::string SerializePointer(const Pointer& pointer);
@@ -34,5 +36,6 @@ inline constexpr std::string_view kPointerPath = "pointer";
 std::string ManifestPath(uint64_t version, std::string_view sha256);
 std::string BlobPath(std::string_view sha256);
 std::string PatchPath(std::string_view from_sha256, std::string_view to_sha256);
+std::string KeySetPath(uint64_t version);
 
 }  // namespace castanet

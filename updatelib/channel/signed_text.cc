@@ -91,7 +91,10 @@ bool VerifySignedText(std::string_view text, const TrustedKeys& keys, std::strin
                       std::string* error) {
   std::vector<Signature> signatures;
   if (!SplitSignedText(text, body, &signatures, error)) return false;
-  if (keys.empty()) return true;
+  if (keys.empty()) {
+    *error = "no trusted keys";
+    return false;
+  }
   std::set<std::string> good;
   for (const Signature& s : signatures) {
     if (keys.public_keys.count(s.public_key) && VerifySignature(s.public_key, *body, s.signature)) {

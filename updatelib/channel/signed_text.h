@@ -36,7 +36,7 @@ bool SplitSignedText(std::string_view text, std::string_view* body,
                      std::vector<Signature>* signatures, std::string* error);
 
 // Checks the signatures against the trusted keys. With no trusted keys every document is
-// accepted (the caller says so in its log).
+// refused: a missing trust root never means "accept anything".
 bool VerifySignedText(std::string_view text, const TrustedKeys& keys, std::string_view* body,
                       std::string* error);
 

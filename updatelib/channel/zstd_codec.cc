@@ -13,6 +13,7 @@
 
 #include "updatelib/channel/crypto.h"
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/system_calls.h"
 
 namespace castanet {
 namespace {
@@ -24,7 +25,7 @@ class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
   ~Fd() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) Sys().close(fd_);
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
@@ -49,7 +50,7 @@ CodecStatus Fail(CodecResult result, std::string message, int errno_value = 0) {
 
 ssize_t ReadSome(int fd, char* buffer, size_t size) {
   for (;;) {
-    ssize_t n = read(fd, buffer, size);
+    ssize_t n = Sys().read(fd, buffer, size);
     if (n < 0 && errno == EINTR) continue;
     return n;
   }
@@ -61,7 +62,7 @@ using Reader = std::function<ssize_t(char*, size_t)>;
 
 CodecStatus DecodeStream(ZSTD_DCtx* dctx, const Reader& read_input, const std::string& output,
                          uint64_t expected_size, const std::string& expected_sha256) {
-  Fd out(open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  Fd out(Sys().open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (out.get() < 0) return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
   std::string in_buffer(ZSTD_DStreamInSize(), '\0');
   std::string out_buffer(ZSTD_DStreamOutSize(), '\0');
@@ -107,9 +108,9 @@ int WindowLogFor(uint64_t size) {
 
 CodecStatus CompressFile(const std::string& input, const std::string& output, int level,
                          uint64_t* stored_size) {
-  Fd in(open(input.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd in(Sys().open(input.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (in.get() < 0) return Fail(CodecResult::kReadError, input + ": " + ErrnoText(errno), errno);
-  Fd out(open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  Fd out(Sys().open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (out.get() < 0) return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
   std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> cctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
   ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, level);
@@ -143,7 +144,7 @@ CodecStatus CompressFile(const std::string& input, const std::string& output, in
 
 CodecStatus DecompressObject(const std::string& input, const std::string& output,
                              uint64_t expected_size, const std::string& expected_sha256) {
-  Fd in(open(input.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd in(Sys().open(input.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (in.get() < 0) return Fail(CodecResult::kReadError, input + ": " + ErrnoText(errno), errno);
   std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
   ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
@@ -204,7 +205,7 @@ CodecStatus ApplyPatch(const std::string& old_file, const std::string& old_sha25
   if (Sha256Hex(old_contents) != old_sha256) {
     return Fail(CodecResult::kBadContent, old_file + " is not the version the patch expects");
   }
-  Fd in(open(patch_file.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd in(Sys().open(patch_file.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (in.get() < 0) return Fail(CodecResult::kReadError, patch_file + ": " + ErrnoText(errno));
   std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
   ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);

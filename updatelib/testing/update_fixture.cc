@@ -70,16 +70,37 @@ void UpdateFixture::SetUp() {
   std::filesystem::create_directories(source_);
   std::filesystem::create_directories(target_);
   std::string error;
-  ASSERT_TRUE(castanet::GenerateSigningKey(&key_, &error));
-  ASSERT_TRUE(WriteFileAtomically(dir_ + "/trusted.keys", PublicKeyLine(key_, "test"), &error));
-  setenv("CASTANET_KEYS", (dir_ + "/trusted.keys").c_str(), 1);
+  publisher_ = std::make_unique<ChannelPublisher>(www_);
+  key_ = publisher_->key();
+  // The library trusts the key file beside it: each test runs its own copy.
+  library_ = dir_ + "/lib/mrbupd.dll";
+  std::filesystem::create_directories(dir_ + "/lib");
+  std::filesystem::copy_file(MRBUPD_LIBRARY, library_);
+  TrustKeys(publisher_->KeyFileText());
   ASSERT_TRUE(server_.Start(www_, dir_ + "/nginx", "ZomaClient", kPassword, &error)) << error;
 }
 
 void UpdateFixture::TearDown() {
   server_.Stop();
-  unsetenv("CASTANET_KEYS");
   if (!HasFailure()) std::filesystem::remove_all(dir_);
+}
+
+castanet::SigningKey UpdateFixture::UsePinnedLibrary() {
+  std::filesystem::copy_file(MRBUPD_PINNED_LIBRARY, library_,
+                             std::filesystem::copy_options::overwrite_existing);
+  castanet::SigningKey key;
+  std::string error;
+  EXPECT_TRUE(zomapublish::ReadPrivateKey(MRBUPD_PINNED_KEY, &key, &error)) << error;
+  return key;
+}
+
+void UpdateFixture::TrustKeys(const std::string& key_file_text) {
+  std::string error, path = dir_ + "/lib/mrbupd.keys";
+  if (key_file_text.empty()) {
+    std::filesystem::remove(path);
+    return;
+  }
+  ASSERT_TRUE(WriteFileAtomically(path, key_file_text, &error)) << error;
 }
 
 void UpdateFixture::WriteSource(const std::string& relative, const std::string& contents) {
@@ -93,14 +114,7 @@ void UpdateFixture::RemoveSource(const std::string& relative) {
 }
 
 zomapublish::PublishOptions UpdateFixture::DefaultOptions() const {
-  zomapublish::PublishOptions options;
-  options.document_root = www_;
-  options.channel = kChannel;
-  options.source = source_;
-  options.keys = {key_};
-  options.level = 3;
-  options.patch_level = 3;
-  return options;
+  return publisher_->Options(kChannel, source_);
 }
 
 zomapublish::PublishReport UpdateFixture::Publish(zomapublish::PublishOptions options) {
@@ -129,7 +143,7 @@ DriverRun UpdateFixture::RunArgs(const std::vector<std::string>& args,
     dup2(fd, 1);
     int error_fd = open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(error_fd, 2);
-    std::vector<std::string> all = {CASTANET_DRIVER, "--library", MRBUPD_LIBRARY};
+    std::vector<std::string> all = {CASTANET_DRIVER, "--library", library_};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) argv.push_back(arg.data());

@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tools/zomapublish/publish.h"
+#include "updatelib/channel/publisher.h"
+#include "updatelib/testing/channel_publisher.h"
 #include "updatelib/testing/nginx_server.h"
 
 namespace castanet::testing {
@@ -36,6 +38,10 @@ class UpdateFixture : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // Runs a build of the library with a test key built in instead; returns that key.
+  castanet::SigningKey UsePinnedLibrary();
+  // Replaces the key file beside the library under test ("": no key file).
+  void TrustKeys(const std::string& key_file_text);
   void WriteSource(const std::string& relative, const std::string& contents);
   void RemoveSource(const std::string& relative);
   // Publishes the source tree as the next version of the channel.
@@ -57,8 +63,9 @@ class UpdateFixture : public ::testing::Test {
   // Body bytes the server sent for URLs that contain `part`.
   uint64_t BytesServed(const std::string& part) const;
 
-  std::string dir_, www_, source_, target_;
-  castanet::SigningKey key_;
+  std::string dir_, www_, source_, target_, library_;
+  std::unique_ptr<ChannelPublisher> publisher_;
+  castanet::SigningKey key_;  // the publisher's
   NginxServer server_;
   int runs_ = 0;
 };

@@ -1,5 +1,6 @@
-// Publishing a directory tree as a channel: content-addressed objects, patches from
-// earlier versions, a signed manifest and, written last, the signed pointer.
+// The channel writer: publishes a directory tree as a channel (content-addressed objects,
+// patches from earlier versions, a signed manifest and, written last, the signed
+// pointer) and the key sets that replace a channel's signing keys.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,12 @@ bool Publish(const PublishOptions& options, PublishReport* report, std::string* 
 
 // Signs the current pointer again with a new expiry, without a new version.
 bool RefreshPointer(const PublishOptions& options, std::string* error);
+
+// Publishes the next key set of the channel ("keys/<n>"): `new_keys` with `threshold`,
+// signed by options.keys (the current signers) and by the new keys. Documents published
+// after it name it in their pointer; sign them with the new keys.
+bool PublishKeySet(const PublishOptions& options, const std::vector<castanet::SigningKey>& new_keys,
+                   int threshold, uint64_t* version, std::string* error);
 
 // Key files: "<name>.key" holds the private seed in hex (mode 0600); "<name>.pub" holds
 // the public key line that installations put in their trusted key file.

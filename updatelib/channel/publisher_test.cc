@@ -1,6 +1,6 @@
 // Publishing versions of a channel: objects, patches where they pay, monotonic versions,
 // signatures and pointer refresh.
-#include "tools/zomapublish/publish.h"
+#include "updatelib/channel/publisher.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // The publisher. The order of writes keeps a channel consistent for clients at every
 // moment: objects and patches first, then the manifest, and the pointer last (one atomic
 // rename), so a client never sees a pointer to something that is not there yet.
-#include "tools/zomapublish/publish.h"
+#include "updatelib/channel/publisher.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 #include <map>
 
 #include "updatelib/channel/file_io.h"
+#include "updatelib/channel/key_set.h"
 #include "updatelib/channel/manifest.h"
 #include "updatelib/channel/pointer.h"
 #include "updatelib/channel/signed_text.h"
@@ -204,6 +205,15 @@ bool WritePointer(const std::string& channel_dir, const castanet::Pointer& point
   return true;
 }
 
+// The newest key set published for the channel (0: none), which signs its documents.
+uint64_t CurrentKeySet(const std::string& channel_dir) {
+  uint64_t newest = 0;
+  for (uint64_t version = 1;; ++version) {
+    if (!FileExists(channel_dir + "/" + castanet::KeySetPath(version))) return newest;
+    newest = version;
+  }
+}
+
 uint64_t Now(const PublishOptions& options) {
   return options.now ? options.now : static_cast<uint64_t>(time(nullptr));
 }
@@ -275,6 +285,7 @@ bool Publish(const PublishOptions& options, PublishReport* report, std::string* 
   pointer.manifest_sha256 = castanet::Sha256Hex(manifest_text);
   pointer.manifest_size = manifest_text.size();
   pointer.expires = Now(options) + options.expires_seconds;
+  pointer.keyset = CurrentKeySet(channel_dir);
   std::string manifest_path =
       channel_dir + "/" + castanet::ManifestPath(version, pointer.manifest_sha256);
   if (!castanet::MakeDirectories(castanet::ParentPath(manifest_path), error) ||
@@ -293,7 +304,37 @@ bool RefreshPointer(const PublishOptions& options, std::string* error) {
   Manifest manifest;
   if (!ReadCurrent(channel_dir, &pointer, &manifest, error)) return false;
   pointer.expires = Now(options) + options.expires_seconds;
+  pointer.keyset = CurrentKeySet(channel_dir);
   return WritePointer(channel_dir, pointer, options.keys, error);
+}
+
+bool PublishKeySet(const PublishOptions& options, const std::vector<castanet::SigningKey>& new_keys,
+                   int threshold, uint64_t* version, std::string* error) {
+  if (options.channel.empty() || !castanet::IsSafeChannelPath(options.channel)) {
+    *error = "bad channel name: " + options.channel;
+    return false;
+  }
+  if (new_keys.empty() || threshold < 1 || static_cast<size_t>(threshold) > new_keys.size()) {
+    *error = "a key set needs at least as many keys as its threshold";
+    return false;
+  }
+  std::string channel_dir = options.document_root + "/" + options.channel;
+  castanet::KeySet set;
+  set.channel = options.channel;
+  set.version = CurrentKeySet(channel_dir) + 1;
+  set.keys.threshold = threshold;
+  for (const castanet::SigningKey& key : new_keys) set.keys.public_keys.insert(key.public_key);
+  // Signed by the keys clients trust now and by the new ones, which proves both are held.
+  std::vector<castanet::SigningKey> signers = options.keys;
+  signers.insert(signers.end(), new_keys.begin(), new_keys.end());
+  std::string text;
+  std::string path = channel_dir + "/" + castanet::KeySetPath(set.version);
+  if (!castanet::SignText(castanet::SerializeKeySet(set), signers, &text, error) ||
+      !castanet::MakeDirectories(castanet::ParentPath(path), error) ||
+      !castanet::WriteFileAtomically(path, text, error))
+    return false;
+  *version = set.version;
+  return true;
 }
 
 bool WriteKeyPair(const std::string& base, std::string* error) {
