@@ -3,8 +3,11 @@
 // built-ins. Also the evaluation entry points.
 #include "script/libraries.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -122,19 +125,61 @@ void SetVersionConstants(Instance* instance) {
   RegisterTable(instance, kVersionBuiltins);
 }
 
+// Registers everything a new instance has, step by step in the fixed order, telling
+// `after_step` the name of each step once it is done.
+void RegisterEverything(Instance* instance,
+                        const std::function<void(const char* step)>& after_step) {
+  SetVersionConstants(instance);
+  after_step("version constants");
+  for (const LibraryEntry& library : kLibraries) {
+    library.registration(instance);
+    after_step(library.name);
+  }
+  RegisterTable(instance, kConstants);
+  after_step("newline and character constants");
+  RegisterTable(instance, kTokenSetBuiltins);
+  after_step("token sets");
+  for (const LibraryEntry& library : kLateLibraries) {
+    if (library.registration) library.registration(instance);
+    after_step(library.name);
+  }
+}
+
 }  // namespace
 
 Instance* CreateInstance() {
   Instance* instance = new (std::nothrow) Instance();
   if (instance == nullptr) return nullptr;
-  SetVersionConstants(instance);
-  for (const LibraryEntry& library : kLibraries) library.registration(instance);
-  RegisterTable(instance, kConstants);
-  RegisterTable(instance, kTokenSetBuiltins);
-  for (const LibraryEntry& library : kLateLibraries) {
-    if (library.registration) library.registration(instance);
-  }
+  RegisterEverything(instance, [](const char*) {});
   return instance;
+}
+
+std::vector<RegisteredGroup> ListRegisteredNames() {
+  std::vector<RegisteredGroup> groups;
+  Instance* instance = new (std::nothrow) Instance();
+  if (instance == nullptr) return groups;
+  // A name belongs to the step that bound it last: compare the values before and after.
+  std::map<std::string, const Value*> seen;
+  RegisterEverything(instance, [&](const char* step) {
+    RegisteredGroup group{step, {}};
+    instance->tree().Walk([&](const Leaf& leaf) {
+      const Value* value = leaf.head ? leaf.head->value : nullptr;
+      auto [it, added] = seen.try_emplace(leaf.name, value);
+      if (added || it->second != value) {
+        it->second = value;
+        group.names.push_back(leaf.name);
+      }
+    });
+    std::sort(group.names.begin(), group.names.end());
+    for (RegisteredGroup& earlier : groups) {
+      std::erase_if(earlier.names, [&](const std::string& name) {
+        return std::binary_search(group.names.begin(), group.names.end(), name);
+      });
+    }
+    groups.push_back(std::move(group));
+  });
+  DestroyInstance(instance);
+  return groups;
 }
 
 void DestroyInstance(Instance* instance) {

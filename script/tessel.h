@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/instance.h"
 #include "script/text_buffer.h"
@@ -17,6 +18,15 @@ class Stream;
 // A new instance with the version constants, every built-in library and the token-set
 // built-ins registered; none when memory runs out.
 Instance* CreateInstance();
+// The names one registration step of a new instance binds: a library, the version
+// constants, the character constants or the token sets.
+struct RegisteredGroup {
+  std::string library;
+  std::vector<std::string> names;  // sorted
+};
+// What a new instance registers, step by step in registration order. A name that a
+// later step binds again counts for the later step only.
+std::vector<RegisteredGroup> ListRegisteredNames();
 // Runs and empties the registered cleanup functions, then frees the instance.
 void DestroyInstance(Instance* instance);
 // A library adds a function to run when an instance is destroyed (process-wide list).

@@ -65,6 +65,12 @@ expect cook_empty '' 1 -- "$tessel" --cook "$cook_dir/empty.tsl" "$cook_dir/out.
 expect cook_unwritable '' 1 -- "$tessel" --cook "$cook_dir/plain.tsl" "$cook_dir/no/dir/out.tsl"
 usage_error cook_without_output --cook "$cook_dir/plain.tsl"
 
+# --list: each name once, under the library that registered it, libraries in order.
+expect list_core 'core: S' 0 -- bash -c "\"$tessel\" --list | awk '/^\\[/ {group=\$0} \$0==\"S\" {print substr(group, 2, length(group)-2) \": S\"}'"
+expect list_once '' 0 -- bash -c "\"$tessel\" --list | grep -v '^\\[' | sort | uniq -d"
+expect list_order '[version constants] [debugging] [token sets]' 0 -- \
+  bash -c "\"$tessel\" --list | grep -E '^\\[(version constants|debugging|token sets)\\]' | tr '\\n' ' ' | sed 's/ \$//'"
+
 # Extension modules resolve the registration services against the program.
 if command -v nm >/dev/null; then
   expect exports 'tessel_register_builtin' 0 -- \

@@ -81,6 +81,20 @@ bool LoadScript(const tessel::Options& options, std::string* text, std::string* 
   return true;
 }
 
+// --list: every registered name under the library that registered it.
+int ListNames() {
+  std::vector<script::RegisteredGroup> groups = script::ListRegisteredNames();
+  if (groups.empty()) {
+    std::fprintf(stderr, "tessel: out of memory\n");
+    return 1;
+  }
+  for (const script::RegisteredGroup& group : groups) {
+    std::printf("[%s]\n", group.library.c_str());
+    for (const std::string& name : group.names) std::printf("%s\n", name.c_str());
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +109,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.input == tessel::Options::Input::kCook) return Cook(options);
+  if (options.input == tessel::Options::Input::kList) return ListNames();
   std::string script, script_file;
   if (!LoadScript(options, &script, &script_file)) return 1;
 

@@ -44,6 +44,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
       options->input = Options::Input::kCook;
       options->text_or_path = argv[++i];
       options->cooked_path = argv[++i];
+    } else if (arg == "--list") {
+      options->input = Options::Input::kList;
     } else if (arg == "-e") {
       if (++i >= argc) {
         *error = "-e needs the script text";
@@ -79,6 +81,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
 const char* UsageText() {
   return "Usage: tessel [--raw] [-D NAME=VALUE]... (-e TEXT | FILE | -) [ARG...]\n"
          "       tessel --cook FILE COOKED\n"
+         "       tessel --list\n"
          "\n"
          "Runs a Tessel script in a fresh interpreter and writes its result to standard\n"
          "output.\n"
@@ -93,6 +96,9 @@ const char* UsageText() {
          "  --cook FILE COOKED\n"
          "                   write the script in FILE to COOKED in the cooked form\n"
          "                   (the \"LCH!\" wrapped container) and run nothing\n"
+         "  --list           print the names a new interpreter has, built-ins and\n"
+         "                   variables, under a [library] line each, in the order the\n"
+         "                   libraries register them, and run nothing\n"
          "  -h, --help       show this help\n"
          "\n"
          "Arguments after the script are available as $Arg1, $Arg2, ... and their\n"

@@ -8,7 +8,7 @@
 namespace tessel {
 
 struct Options {
-  enum class Input { kNone, kText, kFile, kStandardInput, kCook };
+  enum class Input { kNone, kText, kFile, kStandardInput, kCook, kList };
 
   bool help = false;
   bool raw = false;
