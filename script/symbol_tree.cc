@@ -125,6 +125,33 @@ void ResetValueText(Value* value, std::string_view text, uint32_t flags) {
   StoreText(value, text, flags);
 }
 
+void AppendValueText(Value* value, std::string_view text, uint32_t flags) {
+  const std::string_view old = value->text();
+  const size_t needed = old.size() + text.size() + 1;
+  const bool owns_block = (value->flags & kOwnershipMask) == kOwnsCopy && value->data != nullptr &&
+                          value->data != value->short_text;
+  if (owns_block && needed <= value->capacity) {
+    char* block = static_cast<char*>(value->data);
+    std::memmove(block + old.size(), text.data(), text.size());
+    block[needed - 1] = '\0';
+  } else if (needed <= sizeof value->short_text && value->data == value->short_text) {
+    std::memmove(value->short_text + old.size(), text.data(), text.size());
+    value->short_text[needed - 1] = '\0';
+  } else {
+    const size_t capacity = needed < 64 ? 64 : needed + needed / 2;
+    char* block = static_cast<char*>(std::malloc(capacity));
+    if (block == nullptr) throw std::bad_alloc();
+    std::memcpy(block, old.data(), old.size());
+    std::memcpy(block + old.size(), text.data(), text.size());
+    block[needed - 1] = '\0';
+    FreeText(value);
+    value->data = block;
+    value->capacity = capacity;
+  }
+  value->length = needed - 1;
+  value->flags = (flags & ~kOwnershipMask) | kOwnsCopy;
+}
+
 void RetainValue(Value* value) { ++value->refs; }
 
 void ReleaseValue(Value* value) {

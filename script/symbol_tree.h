@@ -60,6 +60,9 @@ Value* MakeTextValue(class SymbolTree& tree, std::string_view text, uint32_t fla
 Value* MakeBuiltinValue(class SymbolTree& tree, Handler handler, void* user_data, int min_args);
 // Frees what the value owns and puts in the new text (same rules as MakeTextValue).
 void ResetValueText(Value* value, std::string_view text, uint32_t flags);
+// Appends to a plain variable's text in place (it becomes an owned copy with `flags`),
+// growing its block geometrically so that repeated appends stay linear.
+void AppendValueText(Value* value, std::string_view text, uint32_t flags);
 void RetainValue(Value* value);
 void ReleaseValue(Value* value);
 
