@@ -167,8 +167,9 @@ void ReleaseValue(Value* value) {
 SymbolTree::SymbolTree() : root_(new TrieNode()) {}
 
 SymbolTree::~SymbolTree() {
-  depth_ = 0;
+  depth_ = -1;  // below every scope, so that even bindings made at depth 0 go
   while (innermost_) PopScope();
+  parked_.clear();  // freed with the nodes
   FreeNode(root_);
 }
 
@@ -268,6 +269,15 @@ Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
 }
 
 void SymbolTree::RemoveLeaf(Leaf* leaf) {
+  if (leaf->parked) {
+    for (Leaf*& entry : parked_) {
+      if (entry == leaf) {
+        entry = parked_.back();
+        parked_.pop_back();
+        break;
+      }
+    }
+  }
   Leaf*& cached = cache_[CacheSlot(leaf->name)];
   if (cached == leaf) cached = nullptr;
   TrieNode* node = leaf->parent;
@@ -419,7 +429,23 @@ void SymbolTree::Replace(std::string_view name, Value* value, int scope) {
   }
 }
 
-void SymbolTree::DeleteBinding(Binding* binding) {
+void SymbolTree::ParkLeaf(Leaf* leaf) {
+  if (leaf->parked) return;
+  if (parked_.size() >= kMaxParked) RemoveParkedLeaves();
+  leaf->parked = true;
+  parked_.push_back(leaf);
+}
+
+void SymbolTree::RemoveParkedLeaves() {
+  std::vector<Leaf*> parked;
+  parked.swap(parked_);
+  for (Leaf* leaf : parked) {
+    leaf->parked = false;
+    if (leaf->head == nullptr) RemoveLeaf(leaf);
+  }
+}
+
+void SymbolTree::DeleteBinding(Binding* binding, bool park) {
   Leaf* leaf = binding->leaf;
   while (binding) {
     Binding* hidden = binding->shadowed;
@@ -429,7 +455,12 @@ void SymbolTree::DeleteBinding(Binding* binding) {
     bindings_.Give(binding);
     binding = hidden;
   }
-  if (leaf->head == nullptr) RemoveLeaf(leaf);
+  if (leaf->head != nullptr) return;
+  if (park) {
+    ParkLeaf(leaf);
+  } else {
+    RemoveLeaf(leaf);
+  }
 }
 
 void SymbolTree::Delete(std::string_view name, int scope, int flags) {
@@ -448,7 +479,7 @@ void SymbolTree::Delete(std::string_view name, int scope, int flags) {
 }
 
 void SymbolTree::DeleteEverywhere(std::string_view name) {
-  while (Leaf* leaf = FindLeaf(name)) {
+  for (Leaf* leaf = FindLeaf(name); leaf && leaf->head; leaf = FindLeaf(name)) {
     Binding* b = leaf->head;
     while (b->scope == nullptr) b = b->outward;  // a live one owns any hidden ones
     DeleteBinding(b);
@@ -459,7 +490,7 @@ void SymbolTree::PopScope() {
   if (depth_ > 0) --depth_;
   while (innermost_ && innermost_->number > depth_) {
     Scope* scope = innermost_;
-    while (scope->first) DeleteBinding(scope->first);
+    while (scope->first) DeleteBinding(scope->first, true);
     innermost_ = scope->outer;
     scopes_.Give(scope);
   }
@@ -481,7 +512,7 @@ void SymbolTree::VisitLeaves(const TrieNode* top, const int* slot_order,
     }
     uintptr_t child = frame.node->child[slot_order[frame.next++]];
     if (Leaf* leaf = AsLeaf(child)) {
-      visit(*leaf);
+      if (leaf->head) visit(*leaf);  // a parked leaf names nothing
     } else if (TrieNode* inner = AsNode(child)) {
       stack.push_back({inner, 0});
     }
@@ -501,7 +532,9 @@ std::vector<std::string> SymbolTree::NamesWithPrefix(std::string_view prefix) co
     uintptr_t child = node->child[slot];
     if (child == 0) return names;
     if (Leaf* leaf = AsLeaf(child)) {
-      if (leaf->name.compare(0, prefix.size(), prefix) == 0) names.push_back(leaf->name);
+      if (leaf->head && leaf->name.compare(0, prefix.size(), prefix) == 0) {
+        names.push_back(leaf->name);
+      }
       return names;
     }
     node = AsNode(child);

@@ -93,6 +93,7 @@ struct Leaf {
   Binding* head = nullptr;
   TrieNode* parent;
   int slot;
+  bool parked = false;  // left without bindings by a scope's end, kept for reuse
 };
 
 struct TrieNode {
@@ -186,8 +187,12 @@ class SymbolTree {
   void UnlinkFromChain(Binding* binding);
   // Gives `to` the scope and scope-list position of `from`, which is left shadowed.
   void TakeScopePosition(Binding* to, Binding* from);
-  // Removes the binding, and the ones it shadows, from the chain and frees them.
-  void DeleteBinding(Binding* binding);
+  // Removes the binding, and the ones it shadows, from the chain and frees them. A leaf
+  // left empty is removed, or with `park` kept a while: loops bind the same names in
+  // every pass, and rebuilding their trie path each time is most of the cost.
+  void DeleteBinding(Binding* binding, bool park = false);
+  void ParkLeaf(Leaf* leaf);
+  void RemoveParkedLeaves();
   void FreeNode(TrieNode* node);
   static void VisitLeaves(const TrieNode* top, const int* slot_order,
                           const std::function<void(const Leaf&)>& visit);
@@ -198,6 +203,8 @@ class SymbolTree {
   Pool<Scope> scopes_;
   TrieNode* root_;
   mutable Leaf* cache_[kCacheSize] = {};  // recently found leaves by name hash
+  static constexpr size_t kMaxParked = 64;
+  std::vector<Leaf*> parked_;  // empty leaves kept in the trie; bounded
   Scope* innermost_ = nullptr;
   int depth_ = 0;
   int redirect_from_ = 0;
