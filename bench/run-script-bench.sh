@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the script-language workloads through tessel, GNU m4 and Tcl with hyperfine and
-# prints each median and the ratios tessel/m4 and tessel/Tcl. Not part of the tests.
+# prints each median, the ratios tessel/m4 and tessel/Tcl and each program's peak
+# memory (maximum resident set, one run). Not part of the tests.
 #
 #   bench/run-script-bench.sh [path/to/tessel]
 #
@@ -10,7 +11,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tessel=$(realpath "${1:-$here/../build/bin/tessel}")
 runs=${BENCH_RUNS:-10}
-for tool in hyperfine m4 tclsh python3; do
+for tool in hyperfine m4 tclsh python3 /usr/bin/time; do
   command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
 [[ -x $tessel ]] || { echo "no tessel at $tessel (build it first)" >&2; exit 1; }
@@ -41,7 +42,15 @@ has_builtins() {
   done
 }
 
-printf '%-14s %10s %10s %10s %10s %10s\n' workload tessel m4 tcl tessel/m4 tessel/tcl
+# Peak resident memory of one run of a command (plain words, no shell), in KiB.
+peak_kib() {
+  # shellcheck disable=SC2086
+  /usr/bin/time -f %M -o "$work/peak" $1 >/dev/null 2>&1 || true
+  tail -n 1 "$work/peak"
+}
+
+printf '%-14s %10s %10s %10s %10s %10s %10s %10s %10s\n' workload tessel m4 tcl tessel/m4 \
+  tessel/tcl tessel-KiB m4-KiB tcl-KiB
 
 # run NAME "BUILTINS" TESSEL-COMMAND M4-COMMAND TCL-COMMAND
 run() {
@@ -70,14 +79,18 @@ run() {
   hyperfine -N --warmup 2 --runs "$runs" --export-json "$work/$name.json" "${commands[@]}" \
     >/dev/null 2>&1 || hyperfine --warmup 2 --runs "$runs" --export-json "$work/$name.json" \
     "${commands[@]}" >/dev/null
-  python3 - "$work/$name.json" "$name" <<'PY'
+  local peaks=("$(peak_kib "$tessel_cmd")" "$(peak_kib "$tcl_cmd")" -)
+  [[ -n $m4_cmd ]] && peaks[2]=$(peak_kib "$m4_cmd")
+  python3 - "$work/$name.json" "$name" "${peaks[@]}" <<'PY'
 import json, sys
 results = [r["median"] * 1000 for r in json.load(open(sys.argv[1]))["results"]]
 tessel, tcl = results[0], results[1]
 m4 = results[2] if len(results) > 2 else None
 cell = lambda v: f"{v:9.1f}ms" if v is not None else f"{'-':>11}"
 ratio = lambda a, b: f"{a / b:10.2f}" if b else f"{'-':>10}"
-print(f"{sys.argv[2]:<14}{cell(tessel)}{cell(m4)}{cell(tcl)} {ratio(tessel, m4)} {ratio(tessel, tcl)}")
+peak_tessel, peak_tcl, peak_m4 = sys.argv[3:6]
+print(f"{sys.argv[2]:<14}{cell(tessel)}{cell(m4)}{cell(tcl)} {ratio(tessel, m4)} {ratio(tessel, tcl)}"
+      f" {peak_tessel:>10} {peak_m4:>10} {peak_tcl:>10}")
 PY
 }
 

@@ -30,6 +30,65 @@ std::string_view ToStandard(Call& call, std::string_view text) {
   return scratch.view();
 }
 
+// Gives the innermost binding of `name` at or outside `scope` the text, or binds it in
+// `scope` when there is none.
+void AssignVariable(SymbolTree& tree, std::string_view name, int scope, std::string_view text,
+                    uint32_t value_flags) {
+  Binding* binding = tree.Find(name, scope, false);
+  if (binding == nullptr) {
+    tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
+  } else if (binding->value->refs == 1 && binding->value->is_variable()) {
+    // The common case of overwriting a variable nobody is reading: reuse its record.
+    ResetValueText(binding->value, text, value_flags);
+  } else {
+    SymbolTree::SetBindingValue(binding, MakeTextValue(tree, text, value_flags));
+  }
+}
+
+// $Set{s;$s...}: a text that begins with the variable's own plain value keeps that value
+// where it is and appends the rest, so building a text piece by piece costs per piece
+// instead of copying everything held so far. Returns false (nothing done) when the
+// value argument does not have that form.
+bool AppendToOwnValue(Call& call, std::string_view name, int scope) {
+  Instance* instance = call.instance;
+  const std::string_view raw = call.Raw(2);
+  const char call_char = instance->tokens().call();
+  const size_t after = 1 + name.size();
+  // Near the nesting limit the usual path decides what a stopped evaluation leaves.
+  if (instance->halted() || instance->nesting() + 2 > instance->max_nesting() ||
+      raw.size() < after || raw[0] != call_char || raw.substr(1, name.size()) != name ||
+      name == "SetTokensTo") {
+    return false;
+  }
+  if (after < raw.size() && IsIdentifierChar(static_cast<uint8_t>(raw[after]))) return false;
+  SymbolTree& tree = instance->tree();
+  Binding* binding = tree.Find(name, scope, false);
+  if (binding == nullptr || binding != tree.FindForEvaluation(name) ||
+      PlainVariableText(instance, binding) == nullptr) {
+    return false;
+  }
+  // The reference ends at its name, or takes one call character after it with it.
+  const size_t rest_start = after < raw.size() && raw[after] == call_char ? after + 1 : after;
+  // Held, the value cannot change in place while the rest is evaluated.
+  Value* value = binding->value;
+  RetainValue(value);
+  TextBuffer& rest = call.Scratch();
+  EvaluateToBuffer(instance, call.out, raw.substr(rest_start), rest);
+  Binding* target = tree.Find(name, scope, false);
+  if (target != nullptr && target->value == value && value->refs == 2) {
+    ReleaseValue(value);
+    AppendValueText(value, rest.view(), kOwnsCopy);
+    return true;
+  }
+  // The rest rebound or replaced the variable: assign the whole text the usual way.
+  TextBuffer& whole = call.Scratch();
+  whole.Assign(value->text());
+  whole.Append(rest.view());
+  ReleaseValue(value);
+  AssignVariable(tree, name, scope, whole.view(), kOwnsCopy);
+  return true;
+}
+
 void SetBuiltin(Call& call) {
   SymbolTree& tree = call.instance->tree();
   std::string name(call.Name(1));
@@ -39,6 +98,9 @@ void SetBuiltin(Call& call) {
                                  {"SelfScoped", kSetSelfScoped},
                                  {"ConvertTokens", kSetConvertTokens}});
   int scope = call.Scope(4);
+  constexpr int32_t kPlainAssignment =
+      kSetVerbatim | kSetCreate | kSetSelfScoped | kSetConvertTokens;
+  if (!(flags & kPlainAssignment) && AppendToOwnValue(call, name, scope)) return;
   std::string_view text = (flags & kSetVerbatim) ? call.Raw(2) : call.Script(2);
   uint32_t value_flags = kOwnsCopy;
   if (flags & kSetConvertTokens) {
@@ -53,15 +115,7 @@ void SetBuiltin(Call& call) {
     tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
     return;
   }
-  Binding* binding = tree.Find(name, scope, false);
-  if (binding == nullptr) {
-    tree.Bind(name, MakeTextValue(tree, text, value_flags), false, scope);
-  } else if (binding->value->refs == 1 && binding->value->is_variable()) {
-    // The common case of overwriting a variable nobody is reading: reuse its record.
-    ResetValueText(binding->value, text, value_flags);
-  } else {
-    SymbolTree::SetBindingValue(binding, MakeTextValue(tree, text, value_flags));
-  }
+  AssignVariable(tree, name, scope, text, value_flags);
 }
 
 void FunctionBuiltin(Call& call) {

@@ -70,6 +70,7 @@ class Instance {
   // Entered by every nested evaluation; false (and the instance halted) past the limit.
   bool EnterNesting();
   void LeaveNesting() { --nesting_; }
+  int nesting() const { return nesting_; }
   int max_nesting() const { return max_nesting_; }
   void set_max_nesting(int levels) { max_nesting_ = levels; }
   // Stack the evaluator may use below the point where evaluation started.

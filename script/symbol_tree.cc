@@ -125,6 +125,33 @@ void ResetValueText(Value* value, std::string_view text, uint32_t flags) {
   StoreText(value, text, flags);
 }
 
+void AppendValueText(Value* value, std::string_view text, uint32_t flags) {
+  const std::string_view old = value->text();
+  const size_t needed = old.size() + text.size() + 1;
+  const bool owns_block = (value->flags & kOwnershipMask) == kOwnsCopy && value->data != nullptr &&
+                          value->data != value->short_text;
+  if (owns_block && needed <= value->capacity) {
+    char* block = static_cast<char*>(value->data);
+    std::memmove(block + old.size(), text.data(), text.size());
+    block[needed - 1] = '\0';
+  } else if (needed <= sizeof value->short_text && value->data == value->short_text) {
+    std::memmove(value->short_text + old.size(), text.data(), text.size());
+    value->short_text[needed - 1] = '\0';
+  } else {
+    const size_t capacity = needed < 64 ? 64 : needed + needed / 2;
+    char* block = static_cast<char*>(std::malloc(capacity));
+    if (block == nullptr) throw std::bad_alloc();
+    std::memcpy(block, old.data(), old.size());
+    std::memcpy(block + old.size(), text.data(), text.size());
+    block[needed - 1] = '\0';
+    FreeText(value);
+    value->data = block;
+    value->capacity = capacity;
+  }
+  value->length = needed - 1;
+  value->flags = (flags & ~kOwnershipMask) | kOwnsCopy;
+}
+
 void RetainValue(Value* value) { ++value->refs; }
 
 void ReleaseValue(Value* value) {
@@ -140,8 +167,9 @@ void ReleaseValue(Value* value) {
 SymbolTree::SymbolTree() : root_(new TrieNode()) {}
 
 SymbolTree::~SymbolTree() {
-  depth_ = 0;
+  depth_ = -1;  // below every scope, so that even bindings made at depth 0 go
   while (innermost_) PopScope();
+  parked_.clear();  // freed with the nodes
   FreeNode(root_);
 }
 
@@ -241,6 +269,15 @@ Leaf* SymbolTree::FindOrInsertLeaf(std::string_view name) {
 }
 
 void SymbolTree::RemoveLeaf(Leaf* leaf) {
+  if (leaf->parked) {
+    for (Leaf*& entry : parked_) {
+      if (entry == leaf) {
+        entry = parked_.back();
+        parked_.pop_back();
+        break;
+      }
+    }
+  }
   Leaf*& cached = cache_[CacheSlot(leaf->name)];
   if (cached == leaf) cached = nullptr;
   TrieNode* node = leaf->parent;
@@ -392,7 +429,23 @@ void SymbolTree::Replace(std::string_view name, Value* value, int scope) {
   }
 }
 
-void SymbolTree::DeleteBinding(Binding* binding) {
+void SymbolTree::ParkLeaf(Leaf* leaf) {
+  if (leaf->parked) return;
+  if (parked_.size() >= kMaxParked) RemoveParkedLeaves();
+  leaf->parked = true;
+  parked_.push_back(leaf);
+}
+
+void SymbolTree::RemoveParkedLeaves() {
+  std::vector<Leaf*> parked;
+  parked.swap(parked_);
+  for (Leaf* leaf : parked) {
+    leaf->parked = false;
+    if (leaf->head == nullptr) RemoveLeaf(leaf);
+  }
+}
+
+void SymbolTree::DeleteBinding(Binding* binding, bool park) {
   Leaf* leaf = binding->leaf;
   while (binding) {
     Binding* hidden = binding->shadowed;
@@ -402,7 +455,12 @@ void SymbolTree::DeleteBinding(Binding* binding) {
     bindings_.Give(binding);
     binding = hidden;
   }
-  if (leaf->head == nullptr) RemoveLeaf(leaf);
+  if (leaf->head != nullptr) return;
+  if (park) {
+    ParkLeaf(leaf);
+  } else {
+    RemoveLeaf(leaf);
+  }
 }
 
 void SymbolTree::Delete(std::string_view name, int scope, int flags) {
@@ -421,7 +479,7 @@ void SymbolTree::Delete(std::string_view name, int scope, int flags) {
 }
 
 void SymbolTree::DeleteEverywhere(std::string_view name) {
-  while (Leaf* leaf = FindLeaf(name)) {
+  for (Leaf* leaf = FindLeaf(name); leaf && leaf->head; leaf = FindLeaf(name)) {
     Binding* b = leaf->head;
     while (b->scope == nullptr) b = b->outward;  // a live one owns any hidden ones
     DeleteBinding(b);
@@ -432,7 +490,7 @@ void SymbolTree::PopScope() {
   if (depth_ > 0) --depth_;
   while (innermost_ && innermost_->number > depth_) {
     Scope* scope = innermost_;
-    while (scope->first) DeleteBinding(scope->first);
+    while (scope->first) DeleteBinding(scope->first, true);
     innermost_ = scope->outer;
     scopes_.Give(scope);
   }
@@ -454,7 +512,7 @@ void SymbolTree::VisitLeaves(const TrieNode* top, const int* slot_order,
     }
     uintptr_t child = frame.node->child[slot_order[frame.next++]];
     if (Leaf* leaf = AsLeaf(child)) {
-      visit(*leaf);
+      if (leaf->head) visit(*leaf);  // a parked leaf names nothing
     } else if (TrieNode* inner = AsNode(child)) {
       stack.push_back({inner, 0});
     }
@@ -474,7 +532,9 @@ std::vector<std::string> SymbolTree::NamesWithPrefix(std::string_view prefix) co
     uintptr_t child = node->child[slot];
     if (child == 0) return names;
     if (Leaf* leaf = AsLeaf(child)) {
-      if (leaf->name.compare(0, prefix.size(), prefix) == 0) names.push_back(leaf->name);
+      if (leaf->head && leaf->name.compare(0, prefix.size(), prefix) == 0) {
+        names.push_back(leaf->name);
+      }
       return names;
     }
     node = AsNode(child);

@@ -60,6 +60,9 @@ Value* MakeTextValue(class SymbolTree& tree, std::string_view text, uint32_t fla
 Value* MakeBuiltinValue(class SymbolTree& tree, Handler handler, void* user_data, int min_args);
 // Frees what the value owns and puts in the new text (same rules as MakeTextValue).
 void ResetValueText(Value* value, std::string_view text, uint32_t flags);
+// Appends to a plain variable's text in place (it becomes an owned copy with `flags`),
+// growing its block geometrically so that repeated appends stay linear.
+void AppendValueText(Value* value, std::string_view text, uint32_t flags);
 void RetainValue(Value* value);
 void ReleaseValue(Value* value);
 
@@ -103,6 +106,7 @@ struct Leaf {
   Binding* head = nullptr;
   TrieNode* parent;
   int slot;
+  bool parked = false;  // left without bindings by a scope's end, kept for reuse
 };
 
 struct TrieNode {
@@ -196,8 +200,12 @@ class SymbolTree {
   void UnlinkFromChain(Binding* binding);
   // Gives `to` the scope and scope-list position of `from`, which is left shadowed.
   void TakeScopePosition(Binding* to, Binding* from);
-  // Removes the binding, and the ones it shadows, from the chain and frees them.
-  void DeleteBinding(Binding* binding);
+  // Removes the binding, and the ones it shadows, from the chain and frees them. A leaf
+  // left empty is removed, or with `park` kept a while: loops bind the same names in
+  // every pass, and rebuilding their trie path each time is most of the cost.
+  void DeleteBinding(Binding* binding, bool park = false);
+  void ParkLeaf(Leaf* leaf);
+  void RemoveParkedLeaves();
   void FreeNode(TrieNode* node);
   static void VisitLeaves(const TrieNode* top, const int* slot_order,
                           const std::function<void(const Leaf&)>& visit);
@@ -208,6 +216,8 @@ class SymbolTree {
   Pool<Scope> scopes_;
   TrieNode* root_;
   mutable Leaf* cache_[kCacheSize] = {};  // recently found leaves by name hash
+  static constexpr size_t kMaxParked = 64;
+  std::vector<Leaf*> parked_;  // empty leaves kept in the trie; bounded
   Scope* innermost_ = nullptr;
   int depth_ = 0;
   int redirect_from_ = 0;

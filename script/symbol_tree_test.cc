@@ -179,6 +179,51 @@ TEST(SymbolTree, DeleteRespectsExactScopeAndEverywhere) {
   EXPECT_EQ(tree.NamesWithPrefix("").size(), 0u);
 }
 
+int CountLeaves(const TrieNode* node) {
+  int count = 0;
+  for (uintptr_t child : node->child) {
+    if (child & 1) {
+      ++count;
+    } else if (child) {
+      count += CountLeaves(reinterpret_cast<const TrieNode*>(child));
+    }
+  }
+  return count;
+}
+
+TEST(SymbolTree, NamesOfEndedScopesAreGoneEvenWhileTheirLeavesAreKept) {
+  SymbolTree tree;
+  tree.Bind("Keep", Text("k"), false, 0);
+  for (int pass = 0; pass < 3; ++pass) {
+    tree.PushScope();
+    tree.Bind("LoopIndex", Text("1"), false, 0);
+    tree.Bind("LoopLast", Text("0"), false, 0);
+    EXPECT_EQ(TextOf(tree, "LoopIndex"), "1");
+    tree.PopScope();
+  }
+  EXPECT_EQ(TextOf(tree, "LoopIndex"), "<none>");
+  EXPECT_EQ(tree.Find("LoopLast", 0, false), nullptr);
+  std::vector<std::string> walked;
+  tree.Walk([&](const Leaf& leaf) { walked.push_back(leaf.name); });
+  EXPECT_EQ(walked, std::vector<std::string>{"Keep"});
+  EXPECT_TRUE(tree.NamesWithPrefix("Loop").empty());
+  EXPECT_TRUE(tree.NamesWithPrefix("LoopIndex").empty());
+  tree.DeleteEverywhere("LoopIndex");  // nothing bound: nothing happens
+  tree.PushScope();
+  tree.Bind("LoopIndex", Text("again"), false, 0);
+  EXPECT_EQ(TextOf(tree, "LoopIndex"), "again");
+  tree.PopScope();
+
+  // Scopes that each bind a new name keep only a bounded number of empty leaves.
+  for (int i = 0; i < 1000; ++i) {
+    tree.PushScope();
+    tree.Bind("Name" + std::to_string(i), Text("x"), false, 0);
+    tree.PopScope();
+  }
+  EXPECT_LE(CountLeaves(tree.root()), 100);
+  EXPECT_EQ(TextOf(tree, "Keep"), "k");
+}
+
 TEST(SymbolTree, RedirectionSendsBindsToAnotherScope) {
   SymbolTree tree;
   tree.PushScope();

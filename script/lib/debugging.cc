@@ -123,7 +123,8 @@ void CheckTreeBuiltin(Call& call) {
       if (child & 1) {
         const Leaf* leaf = reinterpret_cast<const Leaf*>(child & ~uintptr_t{1});
         Binding* found = tree.Find(leaf->name, 0, false);
-        if (found == nullptr || found->leaf != leaf) {
+        // A leaf without bindings is one kept for reuse after its scope ended.
+        if (leaf->head != nullptr && (found == nullptr || found->leaf != leaf)) {
           report("!!!\"%s\" is in the tree but was not found!\r\n", leaf->name);
         }
         parent = leaf->parent;
