@@ -214,7 +214,8 @@ int Session::DecodeDownload(const PlannedDownload& download, std::string_view da
       Fail(CASTANET_ERROR_RENAME_FAILED, download.display_path);
       return 1;
     }
-    Sys().unlink(download.part_file.c_str());
+    // An object that came into memory never had a part file: no need to ask for one.
+    if (!download.in_memory) Sys().unlink(download.part_file.c_str());
     return 0;
   }
   Sys().unlink(temporary.c_str());
