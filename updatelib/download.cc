@@ -55,7 +55,9 @@ class DownloadObserver : public SessionTransferObserver {
       return;
     }
     download->memory_result = session_->DecodeDownload(*download, result->body);
-    result->body = std::string();
+    // Give the memory back now: assigning an empty string would keep its capacity, and
+    // every object of the update would stay in memory until the end.
+    std::string().swap(result->body);
   }
 
   bool OnBytes(size_t, uint64_t bytes) override {
