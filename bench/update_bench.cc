@@ -6,10 +6,12 @@
 //   3. a 1 % change of one large file (default 100 MB): bytes transferred vs. the size
 //      of a zstd patch made by the zstd command;
 //   4. a kill during a transfer: bytes fetched again by the next session.
+// Peak memory is the resident high-water mark of the update process.
 // It measures and prints; it asserts nothing. Usage: update_bench [--scale F] (F < 1
 // shrinks every size for a quick run).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +64,9 @@ void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
+// Peak resident memory of the last command RunCommand waited for, in KB.
+long last_peak_kb = 0;
+
 int RunCommand(const std::vector<std::string>& args, const std::string& output = "/dev/null",
                std::chrono::milliseconds kill_after = std::chrono::milliseconds(0)) {
   pid_t pid = fork();
@@ -81,7 +86,9 @@ int RunCommand(const std::vector<std::string>& args, const std::string& output =
     kill(pid, SIGKILL);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  last_peak_kb = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -174,8 +181,10 @@ int main(int argc, char** argv) {
   size_t log_at = server.AccessLines().size();
   double update_seconds = driver("Bench/Tree", target + "/tree");
   Wire update_wire = WireSince(server, log_at);
-  std::printf("update (fresh):       %7.2f s, %d requests, %.1f MB on the wire\n", update_seconds,
-              update_wire.requests, update_wire.body_bytes / 1e6);
+  long update_peak_kb = last_peak_kb;
+  std::printf(
+      "update (fresh):       %7.2f s, %d requests, %.1f MB on the wire, peak memory %.1f MB\n",
+      update_seconds, update_wire.requests, update_wire.body_bytes / 1e6, update_peak_kb / 1024.0);
 
   // The same files, uncompressed, fetched by curl (4 at a time, keep-alive).
   fs::create_directories(www + "/raw");
@@ -194,8 +203,8 @@ int main(int argc, char** argv) {
   RunCommand({"curl", "-s", "--create-dirs", "-u", "ZomaClient:secret", "--parallel",
               "--parallel-max", "4", "-K", curl_config});
   double curl_seconds = Seconds(start);
-  std::printf("curl (raw files):     %7.2f s  -> update/curl = %.2f\n", curl_seconds,
-              update_seconds / curl_seconds);
+  std::printf("curl (raw files):     %7.2f s, peak memory %.1f MB  -> update/curl = %.2f\n",
+              curl_seconds, last_peak_kb / 1024.0, update_seconds / curl_seconds);
   if (Have("rsync")) {
     std::string config = dir + "/rsyncd.conf";
     int port = castanet::testing::FreeLoopbackPort();
@@ -251,13 +260,15 @@ int main(int argc, char** argv) {
   double publish_big = Seconds(start);
   log_at = server.AccessLines().size();
   double big_seconds = driver("Bench/Big", target + "/big");
+  long big_peak_kb = last_peak_kb;
   Wire big_wire = WireSince(server, log_at);
   RunCommand({"zstd", "-q", "-f", "--long=31", "--patch-from=" + old_big, source + "/big/big.dat",
               "-o", dir + "/reference.zst"});
   uint64_t reference =
       fs::exists(dir + "/reference.zst") ? fs::file_size(dir + "/reference.zst") : 0;
-  std::printf("== 1%% change of a %.0f MB file: publish %.2f s, update %.2f s\n", big_size / 1e6,
-              publish_big, big_seconds);
+  std::printf(
+      "== 1%% change of a %.0f MB file: publish %.2f s, update %.2f s, peak memory %.1f MB\n",
+      big_size / 1e6, publish_big, big_seconds, big_peak_kb / 1024.0);
   std::printf("on the wire:          %llu bytes; zstd --patch-from: %llu bytes -> ratio %.3f\n",
               static_cast<unsigned long long>(big_wire.body_bytes),
               static_cast<unsigned long long>(reference),

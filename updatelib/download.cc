@@ -55,7 +55,9 @@ class DownloadObserver : public SessionTransferObserver {
       return;
     }
     download->memory_result = session_->DecodeDownload(*download, result->body);
-    result->body = std::string();
+    // Give the memory back now: assigning an empty string would keep its capacity, and
+    // every object of the update would stay in memory until the end.
+    std::string().swap(result->body);
   }
 
   bool OnBytes(size_t, uint64_t bytes) override {
@@ -214,7 +216,8 @@ int Session::DecodeDownload(const PlannedDownload& download, std::string_view da
       Fail(CASTANET_ERROR_RENAME_FAILED, download.display_path);
       return 1;
     }
-    Sys().unlink(download.part_file.c_str());
+    // An object that came into memory never had a part file: no need to ask for one.
+    if (!download.in_memory) Sys().unlink(download.part_file.c_str());
     return 0;
   }
   Sys().unlink(temporary.c_str());

@@ -16,14 +16,22 @@
 namespace castanet {
 namespace {
 
-// True when every directory on the way to a channel path stays inside the target once
-// symbolic links are followed: a link inside the installation may point elsewhere in it,
-// never out of it.
-bool StaysInsideTarget(const std::string& target, const std::string& relative) {
+// The target as its links resolve, with a slash at the end; empty when it cannot be
+// resolved.
+std::string ResolvedRoot(const std::string& target) {
   char* resolved_target = realpath(target.c_str(), nullptr);
-  if (!resolved_target) return false;
+  if (!resolved_target) return "";
   std::string root = std::string(resolved_target) + "/";
   free(resolved_target);
+  return root;
+}
+
+// True when every directory on the way to a channel path stays inside the target (root,
+// from ResolvedRoot) once symbolic links are followed: a link inside the installation
+// may point elsewhere in it, never out of it.
+bool StaysInsideTarget(const std::string& target, const std::string& root,
+                       const std::string& relative) {
+  if (root.empty()) return false;
   for (size_t slash = relative.find('/'); slash != std::string::npos;
        slash = relative.find('/', slash + 1)) {
     std::string directory = target + "/" + relative.substr(0, slash);
@@ -47,14 +55,16 @@ int Session::Install(const Plan& plan) {
   journal.manifest_sha256 = manifest_sha256_;
   staged_files_.clear();
   // Checked before anything changes, so that a refused path leaves the target whole.
+  // The target is resolved once: resolving it for every file was a stat storm.
+  std::string root = ResolvedRoot(state_.target());
   for (const PlannedInstall& install : plan.installs) {
-    if (!StaysInsideTarget(state_.target(), install.file.path)) {
+    if (!StaysInsideTarget(state_.target(), root, install.file.path)) {
       Fail(CASTANET_ERROR_INSTALL_FAILED, install.file.path + ": leads out of the target");
       return MRB_UPDATE_FAILED;
     }
   }
   for (const std::string& path : plan.deletes) {
-    if (!StaysInsideTarget(state_.target(), path)) {
+    if (!StaysInsideTarget(state_.target(), root, path)) {
       Fail(CASTANET_ERROR_INSTALL_FAILED, path + ": leads out of the target");
       return MRB_UPDATE_FAILED;
     }

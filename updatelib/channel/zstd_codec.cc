@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <memory>
 
 #include "updatelib/channel/crypto.h"
@@ -56,46 +55,100 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
   }
 }
 
-// Streams a zstd frame from input_fd to output through dctx, checking length and digest.
-// read(buffer, size) gives the next input bytes: a count, 0 at the end, -1 on error.
-using Reader = std::function<ssize_t(char*, size_t)>;
-
-CodecStatus DecodeStream(ZSTD_DCtx* dctx, const Reader& read_input, const std::string& output,
-                         uint64_t expected_size, const std::string& expected_sha256) {
-  Fd out(Sys().open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (out.get() < 0) return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
-  std::string in_buffer(ZSTD_DStreamInSize(), '\0');
-  std::string out_buffer(ZSTD_DStreamOutSize(), '\0');
-  Sha256 hash;
-  uint64_t total = 0;
-  size_t last_result = 1;
-  for (;;) {
-    ssize_t n = read_input(in_buffer.data(), in_buffer.size());
-    if (n < 0) return Fail(CodecResult::kReadError, ErrnoText(errno), errno);
-    if (n == 0) break;
-    ZSTD_inBuffer in = {in_buffer.data(), static_cast<size_t>(n), 0};
-    while (in.pos < in.size) {
-      ZSTD_outBuffer out_stream = {out_buffer.data(), out_buffer.size(), 0};
-      last_result = ZSTD_decompressStream(dctx, &out_stream, &in);
-      if (ZSTD_isError(last_result)) {
-        return Fail(CodecResult::kBadContent, ZSTD_getErrorName(last_result));
-      }
-      total += out_stream.pos;
-      if (total > expected_size) return Fail(CodecResult::kBadContent, "object too long");
-      hash.Update(out_buffer.data(), out_stream.pos);
-      if (!WriteAll(out.get(), out_buffer.data(), out_stream.pos)) {
-        return Fail(CodecResult::kWriteError, output + ": " + ErrnoText(errno), errno);
-      }
-    }
+// What every decode needs and can reuse: the context and the output buffer. Many small
+// objects arrive one after the other; allocating (and faulting in) these for each one
+// cost more than decoding it.
+struct DecodeScratch {
+  DecodeScratch() : dctx(ZSTD_createDCtx()), in_buffer(ZSTD_DStreamInSize(), '\0') {
+    out_buffer.resize(ZSTD_DStreamOutSize());
   }
-  if (last_result != 0) return Fail(CodecResult::kBadContent, "object truncated");
-  if (total != expected_size) return Fail(CodecResult::kBadContent, "object has the wrong length");
-  if (hash.HexDigest() != expected_sha256) return Fail(CodecResult::kBadContent, "SHA-256 differs");
-  return CodecStatus();
+  ~DecodeScratch() { ZSTD_freeDCtx(dctx); }
+  DecodeScratch(const DecodeScratch&) = delete;
+  DecodeScratch& operator=(const DecodeScratch&) = delete;
+  ZSTD_DCtx* dctx;
+  std::string in_buffer;
+  std::string out_buffer;
+};
+
+// A context as fresh as a new one: no parameters or prefix left from the last frame.
+DecodeScratch& FreshScratch() {
+  thread_local DecodeScratch scratch;
+  ZSTD_DCtx_reset(scratch.dctx, ZSTD_reset_session_and_parameters);
+  ZSTD_DCtx_setParameter(scratch.dctx, ZSTD_d_windowLogMax, kMaxWindowLog);
+  return scratch;
 }
 
-Reader FileReader(int fd) {
-  return [fd](char* buffer, size_t size) { return ReadSome(fd, buffer, size); };
+// Decodes one zstd frame into a file as its input comes, checking length and digest.
+class FrameWriter {
+ public:
+  FrameWriter(DecodeScratch* scratch, const std::string& output, uint64_t expected_size)
+      : scratch_(scratch),
+        output_(output),
+        out_(Sys().open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)),
+        open_errno_(errno),
+        expected_size_(expected_size) {}
+
+  CodecStatus Opened() const {
+    if (out_.get() >= 0) return CodecStatus();
+    return Fail(CodecResult::kWriteError, output_ + ": " + ErrnoText(open_errno_), open_errno_);
+  }
+
+  CodecStatus Feed(const char* data, size_t size) {
+    ZSTD_inBuffer in = {data, size, 0};
+    std::string& buffer = scratch_->out_buffer;
+    while (in.pos < in.size) {
+      ZSTD_outBuffer out_stream = {buffer.data(), buffer.size(), 0};
+      last_result_ = ZSTD_decompressStream(scratch_->dctx, &out_stream, &in);
+      if (ZSTD_isError(last_result_)) {
+        return Fail(CodecResult::kBadContent, ZSTD_getErrorName(last_result_));
+      }
+      total_ += out_stream.pos;
+      if (total_ > expected_size_) return Fail(CodecResult::kBadContent, "object too long");
+      hash_.Update(buffer.data(), out_stream.pos);
+      if (!WriteAll(out_.get(), buffer.data(), out_stream.pos)) {
+        return Fail(CodecResult::kWriteError, output_ + ": " + ErrnoText(errno), errno);
+      }
+    }
+    return CodecStatus();
+  }
+
+  CodecStatus Finish(const std::string& expected_sha256) {
+    if (last_result_ != 0) return Fail(CodecResult::kBadContent, "object truncated");
+    if (total_ != expected_size_) {
+      return Fail(CodecResult::kBadContent, "object has the wrong length");
+    }
+    if (hash_.HexDigest() != expected_sha256) {
+      return Fail(CodecResult::kBadContent, "SHA-256 differs");
+    }
+    return CodecStatus();
+  }
+
+ private:
+  DecodeScratch* scratch_;
+  const std::string& output_;
+  Fd out_;
+  int open_errno_;
+  uint64_t expected_size_;
+  Sha256 hash_;
+  uint64_t total_ = 0;
+  size_t last_result_ = 1;
+};
+
+// Streams a zstd frame from a file to output through the scratch context.
+CodecStatus DecodeFile(DecodeScratch* scratch, int input_fd, const std::string& output,
+                       uint64_t expected_size, const std::string& expected_sha256) {
+  FrameWriter writer(scratch, output, expected_size);
+  CodecStatus status = writer.Opened();
+  if (!status.ok()) return status;
+  std::string& buffer = scratch->in_buffer;
+  for (;;) {
+    ssize_t n = ReadSome(input_fd, buffer.data(), buffer.size());
+    if (n < 0) return Fail(CodecResult::kReadError, ErrnoText(errno), errno);
+    if (n == 0) break;
+    status = writer.Feed(buffer.data(), static_cast<size_t>(n));
+    if (!status.ok()) return status;
+  }
+  return writer.Finish(expected_sha256);
 }
 
 int WindowLogFor(uint64_t size) {
@@ -146,22 +199,16 @@ CodecStatus DecompressObject(const std::string& input, const std::string& output
                              uint64_t expected_size, const std::string& expected_sha256) {
   Fd in(Sys().open(input.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (in.get() < 0) return Fail(CodecResult::kReadError, input + ": " + ErrnoText(errno), errno);
-  std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
-  ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
-  return DecodeStream(dctx.get(), FileReader(in.get()), output, expected_size, expected_sha256);
+  return DecodeFile(&FreshScratch(), in.get(), output, expected_size, expected_sha256);
 }
 
 CodecStatus DecompressObjectData(std::string_view data, const std::string& output,
                                  uint64_t expected_size, const std::string& expected_sha256) {
-  std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
-  ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
-  Reader from_memory = [&data](char* buffer, size_t size) {
-    size_t n = std::min(size, data.size());
-    std::memcpy(buffer, data.data(), n);
-    data.remove_prefix(n);
-    return static_cast<ssize_t>(n);
-  };
-  return DecodeStream(dctx.get(), from_memory, output, expected_size, expected_sha256);
+  // The object is in memory already: decode it where it lies.
+  FrameWriter writer(&FreshScratch(), output, expected_size);
+  CodecStatus status = writer.Opened();
+  if (status.ok()) status = writer.Feed(data.data(), data.size());
+  return status.ok() ? writer.Finish(expected_sha256) : status;
 }
 
 CodecStatus MakePatch(const std::string& old_file, const std::string& new_file, int level,
@@ -207,10 +254,12 @@ CodecStatus ApplyPatch(const std::string& old_file, const std::string& old_sha25
   }
   Fd in(Sys().open(patch_file.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (in.get() < 0) return Fail(CodecResult::kReadError, patch_file + ": " + ErrnoText(errno));
-  std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(), ZSTD_freeDCtx);
-  ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
-  ZSTD_DCtx_refPrefix(dctx.get(), old_contents.data(), old_contents.size());
-  return DecodeStream(dctx.get(), FileReader(in.get()), output, expected_size, expected_sha256);
+  DecodeScratch& scratch = FreshScratch();
+  ZSTD_DCtx_refPrefix(scratch.dctx, old_contents.data(), old_contents.size());
+  CodecStatus status = DecodeFile(&scratch, in.get(), output, expected_size, expected_sha256);
+  // The prefix must not outlive old_contents, even unused.
+  ZSTD_DCtx_reset(scratch.dctx, ZSTD_reset_session_and_parameters);
+  return status;
 }
 
 }  // namespace castanet
