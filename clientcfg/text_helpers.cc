@@ -1,12 +1,14 @@
 // Bounded copies, separator and white-space handling for paths and settings texts.
 #include "clientcfg/text_helpers.h"
 
-#include <cctype>
 #include <cstring>
+
+#include "platform/ascii.h"
 
 namespace clientcfg {
 namespace {
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// The C locale's white space, as the platform's trimming takes it.
+bool IsSpace(char c) { return platform::kAsciiWhiteSpace.find(c) != std::string_view::npos; }
 }  // namespace
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -75,8 +77,9 @@ void TrimLeft(char* text) {
 }
 
 void Trim(char* text) {
-  TrimRight(text);
-  TrimLeft(text);
+  std::string_view kept = platform::TrimAscii(text);
+  std::memmove(text, kept.data(), kept.size());
+  text[kept.size()] = '\0';
 }
 
 bool IsAbsolutePath(const char* text) {

@@ -21,6 +21,12 @@ inline std::string ToUpperAscii(std::string_view text) {
   return upper;
 }
 
+inline std::string ToLowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = ToLowerAscii(c);
+  return lower;
+}
+
 inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -45,6 +51,25 @@ inline std::string_view TrimAscii(std::string_view text, std::string_view set = 
 
 inline bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Byte order of the upper-cased texts (bytes compared unsigned, a prefix first): < 0, 0
+// or > 0.
+inline int CompareIgnoreCase(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(ToUpperAscii(a[i]));
+    const auto y = static_cast<unsigned char>(ToUpperAscii(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+// The order NTFS keeps a directory's names in: upper-cased names, and names that differ
+// only in case (possible on the host) by their exact bytes, so the order is total.
+inline bool NameOrderLess(std::string_view a, std::string_view b) {
+  const int folded = CompareIgnoreCase(a, b);
+  return folded != 0 ? folded < 0 : a < b;
 }
 
 }  // namespace platform

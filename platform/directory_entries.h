@@ -20,8 +20,8 @@ struct DirectoryEntry {
   bool other_file_system = false;
 };
 
-// The entries of a directory by Windows path ("" is the current directory), in the
-// order the host lists them, without "." and "..". Host names that no Windows path
+// The entries of a directory by Windows path ("" is the current directory), in name
+// order (NameOrderLess, as NTFS keeps them), without "." and "..". Host names that no Windows path
 // names exactly are left out: one holding "\" ("..\x" would name something outside),
 // one ending in "." or " " (".. " would be the parent), one with a forbidden character.
 // False with the last error set when it cannot be

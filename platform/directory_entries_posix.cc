@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/directory_entries.h"
 #include "platform/paths.h"
 #include "platform/win_error.h"
@@ -84,6 +86,9 @@ bool ListDirectoryEntries(const std::string& windows_dir, std::vector<DirectoryE
     SetLastError(StatusFromErrno(read_error));
     return false;
   }
+  std::sort(entries->begin(), entries->end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
+    return NameOrderLess(a.name, b.name);
+  });
   return true;
 }
 

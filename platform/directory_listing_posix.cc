@@ -1,6 +1,7 @@
 // Reading a host directory with the short names the Windows view gives its entries.
 #include <dirent.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,6 +20,8 @@ bool ReadDirectoryNames(const std::string& host_dir, std::vector<std::string>* n
   }
   int read_error = errno;
   closedir(dir);
+  // The host's order differs between file systems and machines; this one does not.
+  std::sort(names->begin(), names->end(), NameOrderLess);
   errno = read_error;
   return read_error == 0;
 }

@@ -1,5 +1,4 @@
 // Windows paths mapped onto the host through the prefix's drive map.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,14 +89,14 @@ std::vector<Drive> DriveMap() {
   std::vector<Drive> drives;
   std::string dir = PrefixPath("drives");
   if (dir.empty()) return drives;
-  DIR* listing = opendir(dir.c_str());
-  if (!listing) return drives;
-  while (const dirent* entry = readdir(listing)) {
-    if (std::strlen(entry->d_name) != 1 || !IsDriveLetter(entry->d_name[0])) continue;
-    std::string link = dir + "/" + entry->d_name;
+  std::vector<std::string> names;
+  ReadDirectoryNames(dir, &names);  // what could be read, as before
+  for (const std::string& name : names) {
+    if (name.size() != 1 || !IsDriveLetter(name[0])) continue;
+    std::string link = dir + "/" + name;
     std::string root = RealPath(link);
     if (root.empty()) continue;
-    Drive drive{ToUpperLetter(entry->d_name[0]), root, {root, NormalizeHost(link)}};
+    Drive drive{ToUpperLetter(name[0]), root, {root, NormalizeHost(link)}};
     char target[PATH_MAX];
     ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
     if (length > 0) {
@@ -106,7 +105,6 @@ std::vector<Drive> DriveMap() {
     }
     drives.push_back(std::move(drive));
   }
-  closedir(listing);
   return drives;
 }
 

@@ -28,8 +28,10 @@ struct DirectoryName {
   std::string short_name;  // "" when the long name is already an 8.3 name
 };
 
-// Reads a host directory's names in directory order (without "." and ".."). False (and
-// errno set) when the directory cannot be read.
+// Reads a host directory's names (without "." and "..") in directory order, which is
+// name order (NameOrderLess, as NTFS keeps them) whatever order the host file system
+// returns them in. False (and errno set) when the directory cannot be read; the names
+// read until then are still given.
 bool ReadDirectoryNames(const std::string& host_dir, std::vector<std::string>* names);
 
 // The same listing with short names.

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/ascii.h"
 #include "script/evaluator.h"
 #include "script/lib/arguments.h"
 #include "script/lib/word_wrap.h"
@@ -17,15 +18,12 @@ namespace {
 
 intptr_t UserData(const Call& call) { return reinterpret_cast<intptr_t>(call.user_data); }
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
+// The program never sets a locale, so the C library's case and white-space rules are
+// the ASCII ones (bytes above 127 unchanged): the platform's helpers give the same bytes.
+bool IsSpace(char c) { return platform::kAsciiWhiteSpace.find(c) != std::string_view::npos; }
+using platform::ToLowerAscii;
+using platform::ToUpperAscii;
+using platform::TrimAscii;
 
 // The CaseSensitive variable as the nearest scope defines it; case-insensitive when a
 // script has deleted it.
@@ -41,7 +39,7 @@ bool CaseSensitiveVariable(Call& call) {
 // Argument i parsed as an integer when its text is a number; false otherwise.
 bool NumberArgument(Call& call, int i, int32_t* number) {
   if (!call.Has(i)) return false;
-  std::string_view text = Trim(call.Script(i));
+  std::string_view text = TrimAscii(call.Script(i));
   size_t digit = !text.empty() && text[0] == '-' ? 1 : 0;
   if (digit >= text.size() || !std::isdigit(static_cast<unsigned char>(text[digit]))) return false;
   *number = ParseInteger(text);
@@ -54,7 +52,7 @@ bool CaseFlagArgument(Call& call, int i) {
 }
 
 bool SameChar(char a, char b, bool case_sensitive) {
-  return case_sensitive ? a == b : Lower(a) == Lower(b);
+  return case_sensitive ? a == b : ToLowerAscii(a) == ToLowerAscii(b);
 }
 
 // strncmp/_strnicmp over texts that end at their size as at a NUL.
@@ -63,8 +61,8 @@ int Compare(std::string_view a, std::string_view b, size_t limit, bool case_sens
     unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
     unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
     if (!case_sensitive) {
-      x = static_cast<unsigned char>(std::tolower(x));
-      y = static_cast<unsigned char>(std::tolower(y));
+      x = static_cast<unsigned char>(ToLowerAscii(static_cast<char>(x)));
+      y = static_cast<unsigned char>(ToLowerAscii(static_cast<char>(y)));
     }
     if (x != y) return x < y ? -1 : 1;
     if (x == 0) return 0;
@@ -165,7 +163,7 @@ void WordsBuiltin(Call& call) {
   call.WriteInteger(words);
 }
 
-void CleanBuiltin(Call& call) { call.Write(Trim(call.Script(1))); }
+void CleanBuiltin(Call& call) { call.Write(TrimAscii(call.Script(1))); }
 
 void CollapseBuiltin(Call& call) {
   std::string text(call.Script(1));
@@ -218,10 +216,10 @@ void ConvertCaseBuiltin(Call& call) {
   std::string text(call.Script(1));
   switch (UserData(call)) {
     case 1:
-      std::transform(text.begin(), text.end(), text.begin(), Lower);
+      text = ToLowerAscii(text);
       break;
     case 2:
-      std::transform(text.begin(), text.end(), text.begin(), Upper);
+      text = ToUpperAscii(text);
       break;
     default: {
       bool word_start = true;
@@ -229,10 +227,10 @@ void ConvertCaseBuiltin(Call& call) {
         if (IsSpace(c)) {
           word_start = true;
         } else if (word_start && std::isalpha(static_cast<unsigned char>(c))) {
-          c = Upper(c);
+          c = ToUpperAscii(c);
           word_start = false;
         } else {
-          c = Lower(c);
+          c = ToLowerAscii(c);
         }
       }
     }
@@ -286,8 +284,8 @@ void CompareBuiltin(Call& call) {
   std::string_view a = call.Script(1);
   std::string_view b = call.Script(2);
   if (form & 4096) {
-    a = Trim(a);
-    b = Trim(b);
+    a = TrimAscii(a);
+    b = TrimAscii(b);
   }
   int32_t length;
   size_t limit = std::max(a.size(), b.size()) + 1;
