@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "platform/host_copy.h"
@@ -96,6 +97,26 @@ std::string TrimmedDefault(const char* default_value) {
   return text;
 }
 
+// Reads the file's document, lets `edit` change it and writes it back when `edit` says
+// it changed anything; the read and the write happen under one lock.
+bool EditProfile(const std::string& file, const std::function<bool(ProfileDocument&)>& edit) {
+  std::lock_guard<std::mutex> lock(write_mutex);
+  std::string host = ProfileHostPath(file);
+  if (host.empty()) {
+    SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  std::string text;
+  Status status = ReadProfile(host, &text);
+  if (status != kErrorSuccess && status != kErrorFileNotFound) {
+    SetLastError(status);
+    return false;
+  }
+  ProfileDocument document(text);
+  if (!edit(document)) return true;
+  return ReplaceFile(host, document.Text());
+}
+
 }  // namespace
 
 ProfileDocument LoadProfileDocument(const std::string& file) {
@@ -151,48 +172,26 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
     SetLastError(kErrorInvalidParameter);
     return false;
   }
-  std::lock_guard<std::mutex> lock(write_mutex);
-  std::string host = ProfileHostPath(file);
-  if (host.empty()) {
-    SetLastError(kErrorPathNotFound);
-    return false;
-  }
-  std::string text;
-  Status status = ReadProfile(host, &text);
-  if (status != kErrorSuccess && status != kErrorFileNotFound) {
-    SetLastError(status);
-    return false;
-  }
-  ProfileDocument document(text);
-  if (!key) {
-    if (!document.HasSection(section)) return true;
-    document.DeleteSection(section);
-  } else if (!value) {
-    if (!document.Get(section, key)) return true;
-    document.DeleteKey(section, key);
-  } else {
-    document.Set(section, key, value);
-  }
-  return ReplaceFile(host, document.Text());
+  return EditProfile(file, [&](ProfileDocument& document) {
+    if (!key) {
+      if (!document.HasSection(section)) return false;
+      document.DeleteSection(section);
+    } else if (!value) {
+      if (!document.Get(section, key)) return false;
+      document.DeleteKey(section, key);
+    } else {
+      document.Set(section, key, value);
+    }
+    return true;
+  });
 }
 
 bool AppendPrivateProfileLine(const std::string& section, const std::string& key,
                               const std::string& value, const std::string& file) {
-  std::lock_guard<std::mutex> lock(write_mutex);
-  std::string host = ProfileHostPath(file);
-  if (host.empty()) {
-    SetLastError(kErrorPathNotFound);
-    return false;
-  }
-  std::string text;
-  Status status = ReadProfile(host, &text);
-  if (status != kErrorSuccess && status != kErrorFileNotFound) {
-    SetLastError(status);
-    return false;
-  }
-  ProfileDocument document(text);
-  document.Append(section, key, value);
-  return ReplaceFile(host, document.Text());
+  return EditProfile(file, [&](ProfileDocument& document) {
+    document.Append(section, key, value);
+    return true;
+  });
 }
 
 }  // namespace platform

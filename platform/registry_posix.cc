@@ -208,28 +208,31 @@ Status DeleteValue(Hkey key, const char* name) {
   return Store::Get().RemoveValue(id, name ? name : "");
 }
 
-Status DeleteKey(Hkey key, const char* subkey) {
+namespace {
+
+// The key a delete names. A predefined root (HKEY_CLASSES_ROOT included) is never
+// deleted, whatever it holds.
+Status ResolveDeletable(Hkey key, const char* subkey, KeyId* target) {
   if (!subkey) return kErrorInvalidParameter;
   KeyId base;
   std::vector<std::string> names;
   if (Status s = Resolve(key, 0, &base); s != kErrorSuccess) return s;
   if (Status s = SplitSubkey(subkey, &names); s != kErrorSuccess) return s;
   if (names.empty() && IsPredefined(key)) return kErrorAccessDenied;
+  return Store::Get().Open(base, names, target);
+}
+
+}  // namespace
+
+Status DeleteKey(Hkey key, const char* subkey) {
   KeyId target;
-  if (Status s = Store::Get().Open(base, names, &target); s != kErrorSuccess) return s;
+  if (Status s = ResolveDeletable(key, subkey, &target); s != kErrorSuccess) return s;
   return Store::Get().RemoveKey(target);
 }
 
 Status DeleteTree(Hkey key, const char* subkey) {
-  if (!subkey) return kErrorInvalidParameter;
-  KeyId base;
-  std::vector<std::string> names;
-  if (Status s = Resolve(key, 0, &base); s != kErrorSuccess) return s;
-  if (Status s = SplitSubkey(subkey, &names); s != kErrorSuccess) return s;
-  // A predefined root (HKEY_CLASSES_ROOT included) is never deleted, whatever it holds.
-  if (names.empty() && IsPredefined(key)) return kErrorAccessDenied;
   KeyId target;
-  if (Status s = Store::Get().Open(base, names, &target); s != kErrorSuccess) return s;
+  if (Status s = ResolveDeletable(key, subkey, &target); s != kErrorSuccess) return s;
   return Store::Get().RemoveTree(target);
 }
 
